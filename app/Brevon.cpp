@@ -1,0 +1,183 @@
+#include "app/Brevon.h"
+
+#include "app/AboutBox.h"
+#include "app/StatusBar.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLayout>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableView>
+
+namespace tolmar {
+
+namespace {
+template <typename Widget>
+Widget *place(Widget *widget, const char *name, int left, int top, int width, int height)
+{
+    widget->setObjectName(name);
+    widget->setGeometry(left, top, width, height);
+    return widget;
+}
+
+QFrame *panel(QWidget *parent, const char *name, int left, int top, int width, int height)
+{
+    auto *frame = place(new QFrame(parent), name, left, top, width, height);
+    frame->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    return frame;
+}
+} // namespace
+
+TFCOMM::TFCOMM(const MainFormPlatform &platform, QWidget *parent)
+    : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                              | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+    , m_core(platform, *this)
+{
+    setObjectName("FCOMM");
+    buildControls();
+    buildMenus();
+    // Fixed size: the client area below the menu is 876 x 563.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    Form1 = new TForm1(this);
+    connect(Form1, &TForm1::quitClicked, this, [this] { m_core.TntBitBtn1Click(); });
+    connect(Form1, &TForm1::closedByUser, this, [this] { m_core.TForm1Close(); });
+
+    stateChanged();
+    m_core.FormCreate();
+
+    adjustSize();
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+TFCOMM::~TFCOMM() = default;
+
+void TFCOMM::buildControls()
+{
+    Panel1 = new QWidget(this);
+    Panel1->setObjectName("Panel1");
+    Panel1->setFixedSize(clientWidth, clientHeight);
+    Panel1->setAutoFillBackground(true);
+    QPalette white = Panel1->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    Panel1->setPalette(white);
+    QFont font = Panel1->font();
+    font.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "DejaVu Sans"});
+    font.setPixelSize(11);
+    font.setBold(true);
+    Panel1->setFont(font);
+    setCentralWidget(Panel1);
+
+    USBCon = place(new QPushButton("USB Connection", Panel1), "USBCon", 27, 6, 150, 22);
+    USBCon->setToolTip("USB Connect");
+
+    BitBtn1 = place(new QPushButton("&QUIT", Panel1), "BitBtn1", 688, 3, 121, 25);
+    QFont quitFont;
+    quitFont.setFamilies({"Arial", "Liberation Sans", "DejaVu Sans"});
+    quitFont.setPixelSize(14);
+    quitFont.setBold(true);
+    quitFont.setItalic(true);
+    BitBtn1->setFont(quitFont);
+    connect(BitBtn1, &QPushButton::clicked, this, [this] { m_core.BitBtn1Click(); });
+
+    Panel4 = panel(Panel1, "Panel4", 10, 31, 335, 154);
+    Panel5 = panel(Panel1, "Panel5", 8, 184, 337, 33);
+    DBGrid1 = place(new QTableView(Panel1), "DBGrid1", 11, 216, 334, 321);
+    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DBGrid1->verticalHeader()->hide();
+    Panel6 = panel(Panel1, "Panel6", 350, 34, 515, 127);
+    GroupBox1 = place(new QGroupBox("Graphic Control", Panel1), "GroupBox1", 352, 160, 513, 57);
+    Chart1 = panel(Panel1, "Chart1", 352, 216, 513, 326);
+    Chart1->setFrameStyle(QFrame::Box | QFrame::Plain);
+    TntStatusBar1 = place(new StatusBar(Panel1), "TntStatusBar1", 1, 538, 874, 24);
+}
+
+void TFCOMM::buildMenus()
+{
+    Connect = menuBar()->addMenu("Connect");
+    Connect->setObjectName("Connect");
+    Connect->menuAction()->setVisible(false);
+    START = Connect->addAction("START");
+    START->setObjectName("START");
+    START->setShortcut(QKeySequence("Ctrl+A"));
+    // The menu is hidden; the window carries the action so Ctrl+A still works.
+    addAction(START);
+    STOP = Connect->addAction("STOP");
+    STOP->setObjectName("STOP");
+
+    Record = menuBar()->addMenu("&Record");
+    Record->setObjectName("Record");
+    Record->addSeparator();
+    static constexpr const char *limitNames[6] = {"N10001", "N50001", "N100001", "N500001", "N1000001", "limitess"};
+    static constexpr const char *limitTexts[6] = {"1000", "5000", "10000", "50000", "100000", "limitless"};
+    auto *limits = new QActionGroup(this);
+    for (std::size_t i = 0; i < 6; ++i) {
+        QAction *item = Record->addAction(limitTexts[i]);
+        item->setObjectName(limitNames[i]);
+        item->setCheckable(true);
+        item->setActionGroup(limits);
+        // The check marks follow the core's record limit, not the click.
+        connect(item, &QAction::triggered, this, [this] { stateChanged(); });
+        recordLimitItems[i] = item;
+    }
+
+    Help = menuBar()->addMenu("&Help");
+    Help->setObjectName("Help");
+    model = Help->addAction("About");
+    model->setObjectName("model");
+    connect(model, &QAction::triggered, this, [this] { m_core.modelClick(); });
+    manual = Help->addAction("Software Help");
+    manual->setObjectName("manual");
+    connect(manual, &QAction::triggered, this, [this] { m_core.manualClick(); });
+}
+
+void TFCOMM::stateChanged()
+{
+    const MainFormState &s = m_core.state();
+    setWindowTitle(QString::fromStdString(s.caption));
+    for (int i = 0; i < 3; ++i)
+        TntStatusBar1->setPanelText(i, QString::fromStdString(s.statusPanels[static_cast<std::size_t>(i)]));
+    for (std::size_t i = 0; i < recordLimitItems.size(); ++i)
+        if (recordLimitItems[i])
+            recordLimitItems[i]->setChecked(s.recordLimitChecked[i]);
+    if (Form1 && Form1->isVisible() != s.aboutVisible) {
+        if (s.aboutVisible) {
+            Form1->show();
+            Form1->raise();
+            Form1->activateWindow();
+        } else {
+            Form1->hide();
+        }
+    }
+}
+
+void TFCOMM::terminateApplication()
+{
+    m_terminated = true;
+    QCoreApplication::quit();
+}
+
+void TFCOMM::closeEvent(QCloseEvent *event)
+{
+    if (m_terminated || m_core.FormCloseQuery())
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TFCOMM::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    m_core.FormResize();
+}
+
+} // namespace tolmar

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "app/MainForm.h"
+
+#include <QMainWindow>
+
+#include <array>
+
+class QAction;
+class QFrame;
+class QGroupBox;
+class QMenu;
+class QPushButton;
+class QTableView;
+
+namespace tolmar {
+
+class StatusBar;
+class TForm1;
+
+// The main window. It builds the controls at their places, forwards every
+// event to the handler of the same name on the core (MainForm), and paints
+// the core's state; it decides nothing itself.
+class TFCOMM final : public QMainWindow, private MainFormView {
+    Q_OBJECT
+public:
+    static constexpr int clientWidth = 876;
+    static constexpr int clientHeight = 563;
+
+    explicit TFCOMM(const MainFormPlatform &platform, QWidget *parent = nullptr);
+    ~TFCOMM() override;
+
+    MainForm &core() { return m_core; }
+    // True once the quit button's Yes ended the program.
+    bool terminated() const { return m_terminated; }
+
+    // Controls, by their names.
+    QWidget *Panel1 = nullptr;
+    QPushButton *USBCon = nullptr;
+    QPushButton *BitBtn1 = nullptr;
+    QFrame *Panel4 = nullptr;
+    QFrame *Panel5 = nullptr;
+    QTableView *DBGrid1 = nullptr;
+    QFrame *Panel6 = nullptr;
+    QGroupBox *GroupBox1 = nullptr;
+    QFrame *Chart1 = nullptr;
+    StatusBar *TntStatusBar1 = nullptr;
+    TForm1 *Form1 = nullptr;
+
+    QMenu *Connect = nullptr;
+    QAction *START = nullptr;
+    QAction *STOP = nullptr;
+    QMenu *Record = nullptr;
+    std::array<QAction *, 6> recordLimitItems{}; // N10001 .. limitess
+    QMenu *Help = nullptr;
+    QAction *model = nullptr;
+    QAction *manual = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void stateChanged() override;
+    void terminateApplication() override;
+    void buildControls();
+    void buildMenus();
+
+    MainForm m_core;
+    bool m_terminated = false;
+};
+
+} // namespace tolmar

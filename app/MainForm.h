@@ -1,0 +1,93 @@
+#pragma once
+
+#include "app/MainFormView.h"
+#include "meter/MeterReading.h"
+#include "platform/Clock.h"
+#include "platform/Timers.h"
+
+#include <array>
+#include <string>
+
+namespace tolmar {
+
+class Architecture;
+class Locale;
+class Prompts;
+class Shell;
+
+// The outside world as the main window sees it.
+struct MainFormPlatform {
+    TimerEngine &timers;
+    Clock &clock;
+    Locale &locale;
+    Prompts &prompts;
+    Shell &shell;
+    const Architecture &architecture;
+};
+
+// What the main window shows, as plain data.
+struct MainFormState {
+    std::string caption = "Dravik V3.0.1"; // replaced by start-up
+    std::array<std::string, 3> statusPanels; // "Ready ", frame length, clock
+    // Controls the program keeps as hidden state holders.
+    bool Memo1Visible = true;
+    bool B2400Visible = true;
+    bool B4800Visible = true;
+    bool B9600Visible = true;
+    std::string systeminfomation; // the system-default decimal separator
+    bool aboutVisible = false;    // the about box TForm1
+    // Record menu: "1000", "5000", "10000", "50000", "100000", "limitless".
+    std::array<bool, 6> recordLimitChecked = {false, false, true, false, false, false};
+};
+
+// The main window TFCOMM without its widgets: all state and every handler, in
+// the order the program runs them. The Qt window forwards its events here and
+// paints state(); tests drive it on virtual time.
+class MainForm {
+public:
+    static constexpr const char *applicationTitle = "Tolmar";
+    static constexpr const char *captionText = "Tolmar Interface Program Ver 3.01";
+    static constexpr const char *quitQuestion = "Are you sure you want to end Tolmar program?";
+    static constexpr const char *closeQuestion = "You are ready to end  Dravik  application?";
+    static constexpr const char *helpFileName = "Dravik.chm";
+
+    MainForm(const MainFormPlatform &platform, MainFormView &view);
+    MainForm(const MainForm &) = delete;
+    MainForm &operator=(const MainForm &) = delete;
+
+    const MainFormState &state() const { return m_state; }
+    const MeterReading &reading() const { return m_reading; }
+
+    // Handlers, named after the control and the event.
+    void FormCreate();
+    bool FormCloseQuery(); // true: the window may close
+    void FormResize() {}
+    void BitBtn1Click();   // the quit button
+    void Timer3Timer();    // the status-bar clock
+    void modelClick();     // Help > About
+    void manualClick();    // Help > Software Help
+    void TntBitBtn1Click(); // the about box's QUIT
+    void TForm1Close();    // the about box closed from its title bar
+
+    // The main window's timers.
+    Timer ConTimer;
+    Timer Trecord;
+    Timer Timer1;
+    Timer Timer2;
+    Timer timerChange;
+    Timer Timer3;
+    Timer Timer4;
+
+private:
+    void changed() { m_view.stateChanged(); }
+
+    MainFormPlatform m_platform;
+    MainFormView &m_view;
+    MainFormState m_state;
+    MeterReading m_reading;
+};
+
+// "yyyy-MM-dd   hh:mm:ss  ddd " with the given abbreviated day name.
+std::string formatStatusClock(const LocalDateTime &t, const std::string &dayName);
+
+} // namespace tolmar

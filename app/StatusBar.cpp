@@ -1,0 +1,40 @@
+#include "app/StatusBar.h"
+
+#include <QLabel>
+
+namespace tolmar {
+
+StatusBar::StatusBar(QWidget *parent) : QWidget(parent)
+{
+    const Qt::Alignment alignments[3] = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight};
+    for (int i = 0; i < 3; ++i) {
+        auto *label = new QLabel(this);
+        label->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        label->setAlignment(alignments[i] | Qt::AlignVCenter);
+        label->setIndent(3);
+        m_panels[static_cast<std::size_t>(i)] = label;
+    }
+}
+
+void StatusBar::setPanelText(int panel, const QString &text)
+{
+    m_panels[static_cast<std::size_t>(panel)]->setText(text);
+}
+
+QString StatusBar::panelText(int panel) const
+{
+    return m_panels[static_cast<std::size_t>(panel)]->text();
+}
+
+void StatusBar::resizeEvent(QResizeEvent *)
+{
+    int left = 0;
+    for (std::size_t i = 0; i < m_panels.size(); ++i) {
+        const int width = i + 1 == m_panels.size() ? std::max(panelWidths[i], this->width() - left) : panelWidths[i];
+        m_panels[i]->setGeometry(left, 0, width, height());
+        left += width;
+    }
+}
+
+} // namespace tolmar

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "platform/Shell.h"
+
+namespace tolmar {
+
+// The program's folder from QCoreApplication, documents through QDesktopServices.
+class QtShell final : public Shell {
+public:
+    std::string programDirectory() const override;
+    void openDocument(const std::string &path) override;
+};
+
+} // namespace tolmar
