@@ -6,31 +6,9 @@
 namespace tolmar {
 
 namespace {
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 } // namespace
-
-std::optional<int> hexByte(std::string_view text)
-{
-    if (text.size() != 2)
-        return std::nullopt;
-    const int high = hexDigit(text[0]);
-    const int low = hexDigit(text[1]);
-    if (high < 0 || low < 0)
-        return std::nullopt;
-    return high * 16 + low;
-}
 
 std::optional<int> parseInteger(std::string_view text)
 {

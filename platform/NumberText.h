@@ -8,8 +8,31 @@
 // the meter sends is handled as text, so these are the program's only parsers.
 namespace tolmar {
 
+namespace detail {
+// The value of each hex digit character (either case), -1 for any other byte.
+inline constexpr auto hexDigitValues = [] {
+    struct Table { signed char value[256]; } table{};
+    for (int c = 0; c < 256; ++c)
+        table.value[c] = static_cast<signed char>(c >= '0' && c <= '9' ? c - '0'
+                                                  : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                  : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                                         : -1);
+    return table;
+}();
+} // namespace detail
+
 // Two hexadecimal digits (either case) as one byte; anything else fails.
-std::optional<int> hexByte(std::string_view text);
+// Inline: a long frame converts 322 of them.
+inline std::optional<int> hexByte(std::string_view text)
+{
+    if (text.size() != 2)
+        return std::nullopt;
+    const int high = detail::hexDigitValues.value[static_cast<unsigned char>(text[0])];
+    const int low = detail::hexDigitValues.value[static_cast<unsigned char>(text[1])];
+    if ((high | low) < 0)
+        return std::nullopt;
+    return high * 16 + low;
+}
 
 // A decimal integer: leading blanks skipped, an optional sign, then digits and
 // nothing else. Fails on an empty text, other characters or 32-bit overflow.

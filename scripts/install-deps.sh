@@ -1,0 +1,15 @@
+#!/bin/sh
+# Installs what Tolmar needs to build, run and test on Debian 12 or Ubuntu.
+# Safe to run again: apt-get skips what is already there.
+set -eu
+
+if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
+
+$SUDO apt-get update
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends \
+    cmake make g++ pkg-config \
+    qt6-base-dev qt6-charts-dev libgl-dev \
+    libudev-dev libexpat1-dev \
+    libgtest-dev libgmock-dev libbenchmark-dev \
+    locales fonts-dseg fonts-dejavu-core fonts-liberation2 \
+    xvfb xauth
