@@ -5,6 +5,7 @@
 #include "platform/Locale.h"
 #include "platform/Prompts.h"
 #include "platform/Shell.h"
+#include "meter/ReadingFrame.h"
 
 #include <cstdio>
 
@@ -20,6 +21,8 @@ MainForm::MainForm(const MainFormPlatform &platform, MainFormView &view)
     , Timer4(platform.timers, 2000, true)
     , m_platform(platform)
     , m_view(view)
+    , m_assembler(m_state.statusPanels[1],
+                  {[this](const std::string &frame) { return LcdDisplayFrame(frame); }, [this] { SendDataClick(); }})
 {
     Timer3.setOnTimer([this] { Timer3Timer(); });
 }
@@ -86,6 +89,57 @@ void MainForm::manualClick()
 {
     m_platform.shell.openDocument(m_platform.shell.programDirectory() + "/" + helpFileName);
 }
+
+void MainForm::HidCtlDeviceData(std::uint8_t reportId, const std::uint8_t *data, std::size_t size)
+{
+    const bool burstOpen = m_assembler.BurstPending;
+    m_assembler.HidCtlDeviceData(reportId, data, size);
+    // Only the report that closes a burst changes what the window shows.
+    if (burstOpen && !m_assembler.BurstPending)
+        changed();
+}
+
+std::optional<DecodeError> MainForm::LcdDisplayFrame(const std::string &frameText)
+{
+    LcdDisplay display(m_reading, m_state.lcd, m_platform.locale, *this);
+    auto error = display.run(frameText);
+    if (m_frameObserver)
+        m_frameObserver(m_reading, error, frameText.size() == frame::longFrameLength);
+    return error;
+}
+
+void MainForm::SendDataClick()
+{
+    // The request report to the meter joins here with the USB connection.
+}
+
+void MainForm::resetLinkTickDivider()
+{
+    ConTickCount = 0;
+}
+
+// The chart pager joins these with the chart.
+void MainForm::SetMaxValue(int) {}
+void MainForm::SetMinValue(int) {}
+void MainForm::showWaveformValue(const std::string &, const std::string &) {}
+void MainForm::showPageControls() {}
+void MainForm::showWaveformPage(const std::array<int, MeterReading::waveformLength> &) {}
+
+bool MainForm::JudgeReading()
+{
+    // The measure value shows every reading; the limits join with the judge.
+    m_state.T1VALUE = m_reading.ValueText;
+    return true;
+}
+
+std::string MainForm::T1VALUE() const
+{
+    return m_state.T1VALUE;
+}
+
+// The reading table joins these with recording.
+void MainForm::INDataToTable() {}
+void MainForm::INDataToTable1() {}
 
 std::string formatStatusClock(const LocalDateTime &t, const std::string &dayName)
 {

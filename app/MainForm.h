@@ -1,11 +1,16 @@
 #pragma once
 
 #include "app/MainFormView.h"
+#include "link/FrameAssembler.h"
+#include "meter/LcdDisplay.h"
+#include "meter/LcdState.h"
 #include "meter/MeterReading.h"
 #include "platform/Clock.h"
 #include "platform/Timers.h"
 
 #include <array>
+#include <functional>
+#include <optional>
 #include <string>
 
 namespace tolmar {
@@ -38,12 +43,14 @@ struct MainFormState {
     bool aboutVisible = false;    // the about box TForm1
     // Record menu: "1000", "5000", "10000", "50000", "100000", "limitless".
     std::array<bool, 6> recordLimitChecked = {false, false, true, false, false, false};
+    LcdState lcd; // the virtual LCD Panel4 and the link activity lamp
+    std::string T1VALUE = "0"; // the measure-value box of the judge panel
 };
 
 // The main window TFCOMM without its widgets: all state and every handler, in
 // the order the program runs them. The Qt window forwards its events here and
 // paints state(); tests drive it on virtual time.
-class MainForm {
+class MainForm : private LcdDisplayPeers {
 public:
     static constexpr const char *applicationTitle = "Tolmar";
     static constexpr const char *captionText = "Tolmar Interface Program Ver 3.01";
@@ -57,6 +64,13 @@ public:
 
     const MainFormState &state() const { return m_state; }
     const MeterReading &reading() const { return m_reading; }
+    const FrameAssembler &assembler() const { return m_assembler; }
+    int ConTickCount = 0; // the link timer's tick divider
+
+    // Told after every display update: the reading, and the error that
+    // stopped the update, if one did.
+    using FrameObserver = std::function<void(const MeterReading &, const std::optional<DecodeError> &, bool longFrame)>;
+    void setFrameObserver(FrameObserver observer) { m_frameObserver = std::move(observer); }
 
     // Handlers, named after the control and the event.
     void FormCreate();
@@ -68,6 +82,8 @@ public:
     void manualClick();    // Help > Software Help
     void TntBitBtn1Click(); // the about box's QUIT
     void TForm1Close();    // the about box closed from its title bar
+    // One input report of the connected bridge.
+    void HidCtlDeviceData(std::uint8_t reportId, const std::uint8_t *data, std::size_t size);
 
     // The main window's timers.
     Timer ConTimer;
@@ -80,11 +96,27 @@ public:
 
 private:
     void changed() { m_view.stateChanged(); }
+    std::optional<DecodeError> LcdDisplayFrame(const std::string &frameText);
+    void SendDataClick();
+
+    // What the display update drives beyond the LCD.
+    void resetLinkTickDivider() override;
+    void SetMaxValue(int value) override;
+    void SetMinValue(int value) override;
+    bool JudgeReading() override;
+    std::string T1VALUE() const override;
+    void showWaveformValue(const std::string &valueText, const std::string &unitText) override;
+    void showPageControls() override;
+    void INDataToTable() override;
+    void INDataToTable1() override;
+    void showWaveformPage(const std::array<int, MeterReading::waveformLength> &samples) override;
 
     MainFormPlatform m_platform;
     MainFormView &m_view;
     MainFormState m_state;
     MeterReading m_reading;
+    FrameAssembler m_assembler;
+    FrameObserver m_frameObserver;
 };
 
 // "yyyy-MM-dd   hh:mm:ss  ddd " with the given abbreviated day name.

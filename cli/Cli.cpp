@@ -9,6 +9,7 @@ namespace tolmar::cli {
 namespace {
 const Command commands[] = {
     {"decode", decodeHelp, decodeCommand},
+    {"replay", replayHelp, replayCommand},
 };
 
 void printUsage(std::ostream &out)

@@ -21,5 +21,7 @@ int usageError(std::ostream &err, const std::string &message);
 
 int decodeCommand(const Args &args, std::ostream &out, std::ostream &err);
 extern const char *const decodeHelp;
+int replayCommand(const Args &args, std::ostream &out, std::ostream &err);
+extern const char *const replayHelp;
 
 } // namespace tolmar::cli
