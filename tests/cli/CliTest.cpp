@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 
 namespace tolmar {
@@ -105,6 +106,73 @@ TEST(CliUsage, ErrorsExitWithTwo)
     const CliRun help = run({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("decode [--decimal-separator C] FRAME..."), std::string::npos);
+}
+
+} // namespace
+} // namespace tolmar
+
+namespace tolmar {
+namespace {
+
+std::string writeTemp(const std::string &name, const std::string &content)
+{
+    const std::string path = ::testing::TempDir() + name;
+    std::ofstream(path) << content;
+    return path;
+}
+
+TEST(CliReplay, TheSampleCaptureGivesTheWorkedExample)
+{
+    const CliRun r = run({"replay", "--decimal-separator", ".", TOLMAR_TEST_DATA "/sample-capture.txt"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, sampleJson + "\n");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(CliReplay, BadLinesAreNamedAndSkipped)
+{
+    std::ifstream capture(TOLMAR_TEST_DATA "/sample-capture.txt");
+    std::string lines, line;
+    int number = 0;
+    while (std::getline(capture, line)) {
+        if (++number == 3)
+            lines += "R 00 0700\nhello\n";
+        // Lower case, no trailing blank, CR LF: still reports.
+        for (char &c : line)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        line[0] = 'R';
+        lines += line.substr(0, line.size() - 1) + "\r\n";
+    }
+    const CliRun r = run({"replay", "--decimal-separator=,", writeTemp("capture.txt", lines)});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.out.find(R"("ValueText": "00,66")"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("line 3 is not a report"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("line 4 is not a report: hello"), std::string::npos) << r.err;
+}
+
+TEST(CliReplay, AFrameThatDoesNotDecodePrintsItsError)
+{
+    // The sample frame with the sign byte D1 (frame byte 21) replaced by 0xZZ
+    // cannot be sent as bytes; a function code 0x8A (hex letter) can.
+    std::string capture;
+    const std::string frame = test::shortFrame('A', '0', " 12.34 ");
+    for (std::size_t at = 0; at < frame.size(); at += 14) {
+        const std::string part = frame.substr(at, 14);
+        capture += "R 00  0" + std::to_string(part.size() / 2);
+        for (std::size_t i = 0; i < part.size(); i += 2)
+            capture += " " + part.substr(i, 2);
+        capture += "\nR 00  00 00 00 00 00 00 00 00\n";
+    }
+    const CliRun r = run({"replay", writeTemp("bad.txt", capture)});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "{\"error\": \"function code: frame character 14 \\\"A\\\" is not a decimal digit\"}\n");
+}
+
+TEST(CliReplay, MissingFile)
+{
+    const CliRun r = run({"replay", "/nonexistent/capture.txt"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("cannot open /nonexistent/capture.txt"), std::string::npos);
 }
 
 } // namespace
