@@ -21,7 +21,7 @@ MainForm::MainForm(const MainFormPlatform &platform, MainFormView &view)
     , Timer4(platform.timers, 2000, true)
     , m_platform(platform)
     , m_view(view)
-    , m_assembler(m_state.statusPanels[1],
+    , m_assembler(m_state.statusPanels[1], m_history,
                   {[this](const std::string &frame) { return LcdDisplayFrame(frame); }, [this] { SendDataClick(); }})
 {
     Timer3.setOnTimer([this] { Timer3Timer(); });

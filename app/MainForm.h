@@ -65,6 +65,7 @@ public:
     const MainFormState &state() const { return m_state; }
     const MeterReading &reading() const { return m_reading; }
     const FrameAssembler &assembler() const { return m_assembler; }
+    const HistoryLog &HistoryListBox() const { return m_history; }
     int ConTickCount = 0; // the link timer's tick divider
 
     // Told after every display update: the reading, and the error that
@@ -115,6 +116,7 @@ private:
     MainFormView &m_view;
     MainFormState m_state;
     MeterReading m_reading;
+    HistoryLog m_history; // the link log
     FrameAssembler m_assembler;
     FrameObserver m_frameObserver;
 };

@@ -10,8 +10,8 @@ constexpr char hexDigits[] = "0123456789ABCDEF";
 constexpr std::size_t storedLimit = frame::longFrameLength;
 } // namespace
 
-FrameAssembler::FrameAssembler(std::string &statusPanel1, Calls calls)
-    : m_statusPanel1(statusPanel1), m_calls(std::move(calls))
+FrameAssembler::FrameAssembler(std::string &statusPanel1, HistoryLog &history, Calls calls)
+    : m_statusPanel1(statusPanel1), m_history(history), m_calls(std::move(calls))
 {
 }
 
@@ -36,7 +36,7 @@ void FrameAssembler::HidCtlDeviceData(std::uint8_t reportId, const std::uint8_t 
             BurstText += hexDigits[data[k] >> 4];
             BurstText += hexDigits[data[k] & 0x0F];
         }
-        HistoryListBox.appendReport(reportId, data, size);
+        m_history.appendReport(reportId, data, size);
         return;
     }
     if (BurstPending)
@@ -72,7 +72,7 @@ void FrameAssembler::closeBurst()
         && frame::startsWithStartByte(m_frame);
     if (complete && m_calls.lcdDisplay) {
         if (const auto error = m_calls.lcdDisplay(m_frame))
-            HistoryListBox.appendNote("Frame not decoded, step " + std::to_string(error->step) + ": " + error->what);
+            m_history.appendNote("Frame not decoded, step " + std::to_string(error->step) + ": " + error->what);
         else if (m_calls.sendData)
             m_calls.sendData();
     }

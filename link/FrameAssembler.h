@@ -28,8 +28,9 @@ public:
         std::function<void()> sendData;
     };
 
-    // statusPanel1 is the status bar's second panel ("Receive Data length:").
-    FrameAssembler(std::string &statusPanel1, Calls calls);
+    // statusPanel1 is the status bar's second panel ("Receive Data length:");
+    // history is the link log, which gets every data-bearing report.
+    FrameAssembler(std::string &statusPanel1, HistoryLog &history, Calls calls);
 
     void HidCtlDeviceData(std::uint8_t reportId, const std::uint8_t *data, std::size_t size);
 
@@ -45,7 +46,6 @@ public:
     std::size_t ReceivedCount = 0;
     long TimeoutIdleCount = 0; // reports without payload; the link drops at 3000
     long RequestIdleCount = 0; // the same count; the request is resent at 600
-    HistoryLog HistoryListBox;
     std::string Memo1;   // the hidden raw-text box: the frame text as received
     std::string USBtxt1; // the hidden count label: ReceivedCount
 
@@ -54,6 +54,7 @@ private:
     void appendToFrame(const std::string &burst);
 
     std::string &m_statusPanel1;
+    HistoryLog &m_history;
     Calls m_calls;
     std::string m_frame;
     std::size_t m_frameLength = 0;

@@ -21,7 +21,8 @@ struct Assembly {
     std::vector<std::string> decoded;
     std::vector<std::size_t> requestsAfter; // decodes done when each request went out
     std::optional<DecodeError> failWith;
-    FrameAssembler assembler{statusPanel1,
+    HistoryLog history;
+    FrameAssembler assembler{statusPanel1, history,
                              {[this](const std::string &frame) -> std::optional<DecodeError> {
                                   decoded.push_back(frame);
                                   return failWith;
@@ -165,7 +166,7 @@ TEST(FrameAssembly, AFailedDecodeIsLoggedNotRequestedAndNotRepeated)
     a.feed(burst(sampleBytes));
     EXPECT_EQ(a.decoded.size(), 1u);
     EXPECT_TRUE(a.requestsAfter.empty());
-    EXPECT_EQ(a.assembler.HistoryListBox.last(),
+    EXPECT_EQ(a.history.last(),
               "Frame not decoded, step 5: sign: display byte D1 (frame byte 21) \"ZZ\" is not a hexadecimal byte");
     EXPECT_FALSE(a.assembler.BurstPending);
     EXPECT_EQ(a.statusPanel1, "Receive Data length:82");
@@ -186,10 +187,10 @@ TEST(FrameAssembly, HistoryLogHasOneLinePerDataReport)
 {
     Assembly a;
     a.feed(burst(sampleBytes));
-    ASSERT_EQ(a.assembler.HistoryListBox.size(), 6u);
-    EXPECT_EQ(a.assembler.HistoryListBox.line(0), "R 00  07 5A 00 03 05 05 59 80 ");
-    EXPECT_EQ(a.assembler.HistoryListBox.line(5), "R 00  06 33 6B 48 7A 00 2E 00 ");
-    EXPECT_EQ(a.assembler.HistoryListBox.selected(), 5);
+    ASSERT_EQ(a.history.size(), 6u);
+    EXPECT_EQ(a.history.line(0), "R 00  07 5A 00 03 05 05 59 80 ");
+    EXPECT_EQ(a.history.line(5), "R 00  06 33 6B 48 7A 00 2E 00 ");
+    EXPECT_EQ(a.history.selected(), 5);
 }
 
 TEST(FrameAssembly, GarbageForeverKeepsCountingWithoutGrowingMemory)
