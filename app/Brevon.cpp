@@ -2,6 +2,7 @@
 
 #include "app/AboutBox.h"
 #include "app/StatusBar.h"
+#include "meter/qt/LcdWidget.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -89,7 +90,8 @@ void TFCOMM::buildControls()
     BitBtn1->setFont(quitFont);
     connect(BitBtn1, &QPushButton::clicked, this, [this] { m_core.BitBtn1Click(); });
 
-    Panel4 = panel(Panel1, "Panel4", 10, 31, 335, 154);
+    Panel4 = new LcdWidget(Panel1);
+    Panel4->move(10, 31);
     Panel5 = panel(Panel1, "Panel5", 8, 184, 337, 33);
     DBGrid1 = place(new QTableView(Panel1), "DBGrid1", 11, 216, 334, 321);
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -146,6 +148,7 @@ void TFCOMM::stateChanged()
     setWindowTitle(QString::fromStdString(s.caption));
     for (int i = 0; i < 3; ++i)
         TntStatusBar1->setPanelText(i, QString::fromStdString(s.statusPanels[static_cast<std::size_t>(i)]));
+    Panel4->setState(s.lcd);
     for (std::size_t i = 0; i < recordLimitItems.size(); ++i)
         if (recordLimitItems[i])
             recordLimitItems[i]->setChecked(s.recordLimitChecked[i]);

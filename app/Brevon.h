@@ -15,6 +15,7 @@ class QTableView;
 
 namespace tolmar {
 
+class LcdWidget;
 class StatusBar;
 class TForm1;
 
@@ -38,7 +39,7 @@ public:
     QWidget *Panel1 = nullptr;
     QPushButton *USBCon = nullptr;
     QPushButton *BitBtn1 = nullptr;
-    QFrame *Panel4 = nullptr;
+    LcdWidget *Panel4 = nullptr; // the virtual LCD
     QFrame *Panel5 = nullptr;
     QTableView *DBGrid1 = nullptr;
     QFrame *Panel6 = nullptr;
