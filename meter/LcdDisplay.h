@@ -1,5 +1,6 @@
 #pragma once
 
+#include "meter/FrameDecoder.h"
 #include "meter/LcdState.h"
 #include "meter/MeterReading.h"
 
@@ -11,7 +12,6 @@
 namespace tolmar {
 
 class Locale;
-struct DecodeError;
 
 // What the display update drives beyond the LCD panel: the link timer's tick
 // divider, the chart, the judge and the reading table. The main window
