@@ -1,8 +1,12 @@
 #include "app/Brevon.h"
 
 #include "app/AboutBox.h"
+#include "app/GraphicControlPanel.h"
+#include "app/JudgePanel.h"
 #include "app/StatusBar.h"
 #include "meter/qt/LcdWidget.h"
+#include "meter/qt/LinkLamp.h"
+#include "platform/qt/QtChartWidget.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -96,10 +100,15 @@ void TFCOMM::buildControls()
     DBGrid1 = place(new QTableView(Panel1), "DBGrid1", 11, 216, 334, 321);
     DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBGrid1->verticalHeader()->hide();
-    Panel6 = panel(Panel1, "Panel6", 350, 34, 515, 127);
-    GroupBox1 = place(new QGroupBox("Graphic Control", Panel1), "GroupBox1", 352, 160, 513, 57);
-    Chart1 = panel(Panel1, "Chart1", 352, 216, 513, 326);
-    Chart1->setFrameStyle(QFrame::Box | QFrame::Plain);
+    Panel6 = new JudgePanel(m_core.judge, m_core.state().systeminfomation, Panel1);
+    Panel6->move(350, 34);
+    CONok = new LinkLamp;
+    Panel6->setLinkLamp(CONok);
+    GroupBox1 = new GraphicControlPanel(m_core.graphicControl, Panel1);
+    Chart1 = new QtChartWidget(m_core.Chart1, Panel1);
+    Chart1->setObjectName("Chart1");
+    Chart1->setGeometry(352, 216, 513, 326);
+    GroupBox1->attachChart(Chart1);
     TntStatusBar1 = place(new StatusBar(Panel1), "TntStatusBar1", 1, 538, 874, 24);
 }
 
@@ -149,6 +158,9 @@ void TFCOMM::stateChanged()
     for (int i = 0; i < 3; ++i)
         TntStatusBar1->setPanelText(i, QString::fromStdString(s.statusPanels[static_cast<std::size_t>(i)]));
     Panel4->setState(s.lcd);
+    CONok->setState(s.lcd.CONok, s.lcd.CONokN);
+    Panel6->refresh();
+    GroupBox1->refresh();
     for (std::size_t i = 0; i < recordLimitItems.size(); ++i)
         if (recordLimitItems[i])
             recordLimitItems[i]->setChecked(s.recordLimitChecked[i]);

@@ -15,7 +15,11 @@ class QTableView;
 
 namespace tolmar {
 
+class GraphicControlPanel;
+class JudgePanel;
 class LcdWidget;
+class LinkLamp;
+class QtChartWidget;
 class StatusBar;
 class TForm1;
 
@@ -42,9 +46,10 @@ public:
     LcdWidget *Panel4 = nullptr; // the virtual LCD
     QFrame *Panel5 = nullptr;
     QTableView *DBGrid1 = nullptr;
-    QFrame *Panel6 = nullptr;
-    QGroupBox *GroupBox1 = nullptr;
-    QFrame *Chart1 = nullptr;
+    JudgePanel *Panel6 = nullptr;
+    LinkLamp *CONok = nullptr; // the link lamp: CONok and CONokN in one place
+    GraphicControlPanel *GroupBox1 = nullptr;
+    QtChartWidget *Chart1 = nullptr;
     StatusBar *TntStatusBar1 = nullptr;
     TForm1 *Form1 = nullptr;
 

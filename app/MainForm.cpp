@@ -19,12 +19,16 @@ MainForm::MainForm(const MainFormPlatform &platform, MainFormView &view)
     , timerChange(platform.timers, 1000, false)
     , Timer3(platform.timers, 1000, true)
     , Timer4(platform.timers, 2000, true)
+    , graphicControl(Chart1, timerChange, platform.prompts)
+    , judge(Timer4, platform.prompts, platform.locale)
     , m_platform(platform)
     , m_view(view)
     , m_assembler(m_state.statusPanels[1], m_history,
                   {[this](const std::string &frame) { return LcdDisplayFrame(frame); }, [this] { SendDataClick(); }})
 {
     Timer3.setOnTimer([this] { Timer3Timer(); });
+    graphicControl.onChanged = [this] { changed(); };
+    judge.onChanged = [this] { changed(); };
 }
 
 void MainForm::FormCreate()
@@ -35,13 +39,17 @@ void MainForm::FormCreate()
     m_state.B4800Visible = false;
     m_state.B9600Visible = false;
 
+    graphicControl.createChartPager(); // 160 points per page
+
     // The limit edits filter keys with the system-default separator; an
     // unreadable locale leaves the box empty.
     m_state.systeminfomation = m_platform.locale.systemDecimalSeparator().value_or("");
 
+    graphicControl.resetSeries();
     Timer4.setEnabled(false);
     m_state.statusPanels[0] = "Ready ";
     m_state.caption = captionText;
+    graphicControl.setStartVerticalRange(); // -40..+40
     m_state.caption += architectureSuffix(m_platform.architecture);
     changed();
 }
@@ -118,23 +126,40 @@ void MainForm::resetLinkTickDivider()
     ConTickCount = 0;
 }
 
-// The chart pager joins these with the chart.
-void MainForm::SetMaxValue(int) {}
-void MainForm::SetMinValue(int) {}
-void MainForm::showWaveformValue(const std::string &, const std::string &) {}
-void MainForm::showPageControls() {}
-void MainForm::showWaveformPage(const std::array<int, MeterReading::waveformLength> &) {}
+void MainForm::SetMaxValue(int value)
+{
+    graphicControl.ChartPager().SetMaxValue(value);
+}
+
+void MainForm::SetMinValue(int value)
+{
+    graphicControl.ChartPager().SetMinValue(value);
+}
+
+void MainForm::showWaveformValue(const std::string &valueText, const std::string &unitText)
+{
+    graphicControl.showWaveformValue(valueText, unitText);
+}
+
+void MainForm::showPageControls()
+{
+    graphicControl.showPageControls();
+}
+
+void MainForm::showWaveformPage(const std::array<int, MeterReading::waveformLength> &samples)
+{
+    graphicControl.buildWaveformPage(samples);
+}
 
 bool MainForm::JudgeReading()
 {
-    // The measure value shows every reading; the limits join with the judge.
-    m_state.T1VALUE = m_reading.ValueText;
+    judge.JudgeReading(m_reading);
     return true;
 }
 
 std::string MainForm::T1VALUE() const
 {
-    return m_state.T1VALUE;
+    return judge.state().T1VALUE;
 }
 
 // The reading table joins these with recording.

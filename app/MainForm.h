@@ -1,12 +1,15 @@
 #pragma once
 
 #include "app/MainFormView.h"
+#include "chart/GraphicControl.h"
+#include "chart/PointStore.h"
 #include "link/FrameAssembler.h"
 #include "meter/LcdDisplay.h"
 #include "meter/LcdState.h"
 #include "meter/MeterReading.h"
 #include "platform/Clock.h"
 #include "platform/Timers.h"
+#include "record/Judge.h"
 
 #include <array>
 #include <functional>
@@ -44,7 +47,6 @@ struct MainFormState {
     // Record menu: "1000", "5000", "10000", "50000", "100000", "limitless".
     std::array<bool, 6> recordLimitChecked = {false, false, true, false, false, false};
     LcdState lcd; // the virtual LCD Panel4 and the link activity lamp
-    std::string T1VALUE = "0"; // the measure-value box of the judge panel
 };
 
 // The main window TFCOMM without its widgets: all state and every handler, in
@@ -94,6 +96,12 @@ public:
     Timer timerChange;
     Timer Timer3;
     Timer Timer4;
+
+    // The judge panel Panel6, the chart Chart1 with its pager, and the group
+    // "Graphic Control". Declared after the timers they run on.
+    PointStore Chart1;
+    GraphicControl graphicControl;
+    Judge judge;
 
 private:
     void changed() { m_view.stateChanged(); }

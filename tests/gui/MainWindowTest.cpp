@@ -1,5 +1,6 @@
 // The real main window, offscreen, on virtual time and scripted prompts.
 #include "app/AboutBox.h"
+#include "app/GraphicControlPanel.h"
 #include "app/Brevon.h"
 #include "app/StatusBar.h"
 #include "platform/Architecture.h"

@@ -1,0 +1,166 @@
+#include "app/GraphicControlPanel.h"
+
+#include "app/JudgePanel.h"
+
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QStyle>
+#include <QToolButton>
+
+namespace tolmar {
+
+namespace {
+
+template <typename Widget>
+Widget *place(Widget *widget, const char *name, int left, int top, int width, int height)
+{
+    widget->setObjectName(name);
+    widget->setGeometry(left, top, width, height);
+    return widget;
+}
+
+QRect rectOf(const ControlRect &r)
+{
+    return QRect(r.left, r.top, r.width, r.height);
+}
+
+void setText(QLineEdit *edit, const std::string &text)
+{
+    const QString value = QString::fromStdString(text);
+    if (edit->text() != value)
+        edit->setText(value);
+}
+
+} // namespace
+
+GraphicControlPanel::GraphicControlPanel(GraphicControl &core, QWidget *parent)
+    : QGroupBox(GraphicControl::GroupBox1Caption, parent), m_core(core)
+{
+    setObjectName("GroupBox1");
+    setGeometry(rectOf(GraphicControl::normalGroupBox));
+
+    const auto button = [this](const char *name, int left, const char *hint, QStyle::StandardPixmap icon) {
+        auto *b = place(new QToolButton(this), name, left, 23, 24, 23);
+        b->setToolTip(hint);
+        b->setIcon(style()->standardIcon(icon));
+        return b;
+    };
+    const auto edit = [this](const char *name, int left, const char *hint) {
+        auto *e = place(new QLineEdit(this), name, left, 24, 44, 21);
+        e->setToolTip(hint);
+        return e;
+    };
+
+    cbFill = place(new QCheckBox(GraphicControl::cbFillCaption, this), "cbFill", 8, 26, 42, 17);
+    edtRange = edit("edtRange", 52, GraphicControl::edtRangeHint);
+    edtRange->setAlignment(Qt::AlignRight);
+    edtRange->installEventFilter(this);
+    btnfirst = button("btnfirst", 100, GraphicControl::btnfirstHint, QStyle::SP_MediaSkipBackward);
+    btnPrevious = button("btnPrevious", 126, GraphicControl::btnPreviousHint, QStyle::SP_MediaSeekBackward);
+    edtCurPage = edit("edtCurPage", 152, GraphicControl::edtCurPageHint);
+    edtCurPage->setReadOnly(true);
+    edtCurPage->setAlignment(Qt::AlignCenter);
+    // A display only: it never takes the focus, which passes on to the next control.
+    edtCurPage->setFocusPolicy(Qt::NoFocus);
+    btnNext = button("btnNext", 198, GraphicControl::btnNextHint, QStyle::SP_MediaSeekForward);
+    btnLast = button("btnLast", 224, GraphicControl::btnLastHint, QStyle::SP_MediaSkipForward);
+    Label7 = place(new QLabel(GraphicControl::Label7Caption, this), "Label7", 256, 27, 32, 15);
+    edtPage = edit("edtPage", 290, GraphicControl::edtPageHint);
+    btnGoPage = button("btnGoPage", 336, GraphicControl::btnGoPageHint, QStyle::SP_ArrowForward);
+    btnNew = button("btnNew", 378, GraphicControl::btnNewHint, QStyle::SP_DialogResetButton);
+    btnSave = button("btnSave", 404, GraphicControl::btnSaveHint, QStyle::SP_DialogSaveButton);
+    btnfly = button("btnfly", 440, GraphicControl::btnflyHint, QStyle::SP_TitleBarMaxButton);
+    btnChartZoomOut = button("btnChartZoomOut", 440, GraphicControl::btnChartZoomOutHint, QStyle::SP_TitleBarNormalButton);
+
+    const auto forward = [this](auto handler) {
+        return [this, handler] {
+            (m_core.*handler)();
+            refresh();
+        };
+    };
+    connect(cbFill, &QCheckBox::clicked, this, [this](bool checked) {
+        m_core.cbFillClick(checked);
+        refresh();
+    });
+    connect(edtRange, &QLineEdit::textEdited, this, [this](const QString &text) {
+        m_core.edtRangeChange(text.toStdString());
+        refresh();
+    });
+    connect(edtPage, &QLineEdit::textEdited, this, [this](const QString &text) {
+        m_core.edtPageChange(text.toStdString());
+    });
+    connect(btnfirst, &QToolButton::clicked, this, forward(&GraphicControl::btnFirstClick));
+    connect(btnPrevious, &QToolButton::clicked, this, forward(&GraphicControl::btnPreviousClick));
+    connect(btnNext, &QToolButton::clicked, this, forward(&GraphicControl::btnNextClick));
+    connect(btnLast, &QToolButton::clicked, this, forward(&GraphicControl::btnLastClick));
+    connect(btnGoPage, &QToolButton::clicked, this, forward(&GraphicControl::btnGoPageClick));
+    connect(btnfly, &QToolButton::clicked, this, forward(&GraphicControl::btnFlyClick));
+    connect(btnChartZoomOut, &QToolButton::clicked, this, forward(&GraphicControl::btnChartZoomOutClick));
+    connect(btnNew, &QToolButton::clicked, this, &GraphicControlPanel::btnNewClicked);
+    connect(btnSave, &QToolButton::clicked, this, &GraphicControlPanel::btnSaveClicked);
+    refresh();
+}
+
+void GraphicControlPanel::attachChart(QWidget *chart)
+{
+    m_chart = chart;
+    if (!chart)
+        return;
+    if (!Edit1) {
+        Edit1 = place(new QLineEdit(chart), "Edit1", 60, 6, 80, 21);
+        Edit1->setAlignment(Qt::AlignRight);
+        Label6 = place(new QLabel(chart), "Label6", 146, 9, 60, 16);
+    } else {
+        Edit1->setParent(chart);
+        Label6->setParent(chart);
+    }
+    refresh();
+}
+
+QWidget *GraphicControlPanel::pageControl(int index) const
+{
+    QWidget *const controls[] = {cbFill, edtRange, btnfirst, btnPrevious, edtCurPage,
+                                 btnNext, btnLast, Label7, edtPage, btnGoPage};
+    return index < 10 ? controls[index] : nullptr;
+}
+
+bool GraphicControlPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == edtRange && event->type() == QEvent::KeyPress) {
+        const char32_t key = typedCharacter(*static_cast<QKeyEvent *>(event));
+        if (key != 0 && !m_core.edtRangeKeyPress(key))
+            return true; // dropped
+    }
+    return QGroupBox::eventFilter(watched, event);
+}
+
+void GraphicControlPanel::refresh()
+{
+    const GraphicControlState &s = m_core.state();
+    for (int i = 0; QWidget *control = pageControl(i); ++i)
+        control->setVisible(s.pageControlsVisible);
+    cbFill->setChecked(s.cbFillChecked);
+    setText(edtRange, s.edtRange);
+    setText(edtCurPage, s.edtCurPage);
+    if (s.edtCurPageSelLength > 0)
+        edtCurPage->setSelection(s.edtCurPageSelStart, s.edtCurPageSelLength);
+    setText(edtPage, s.edtPage);
+    btnfly->setVisible(s.btnflyVisible);
+    btnChartZoomOut->setVisible(s.btnChartZoomOutVisible);
+
+    // The enlarged layout lays the box and the chart over the other panels.
+    setGeometry(rectOf(s.GroupBox1));
+    raise();
+    if (m_chart) {
+        m_chart->setGeometry(rectOf(s.Chart1));
+        m_chart->raise();
+        setText(Edit1, s.Edit1);
+        Edit1->setVisible(s.Edit1Visible);
+        Label6->setText(QString::fromStdString(s.Label6));
+        Label6->setVisible(s.Label6Visible);
+    }
+}
+
+} // namespace tolmar

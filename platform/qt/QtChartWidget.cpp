@@ -1,0 +1,229 @@
+#include "platform/qt/QtChartWidget.h"
+
+#include <QAreaSeries>
+#include <QChart>
+#include <QFontMetrics>
+#include <QLegend>
+#include <QLineSeries>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+
+namespace tolmar {
+
+namespace {
+
+QColor colourOf(ChartColour rgb)
+{
+    return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+// Label steps of 1, 2 or 5 times a power of ten, never finer than `finest`
+// (whole record numbers; a tenth of a value unit), with room for each label:
+// `room` is the axis length and `labelSize` the space one label needs.
+double labelStep(double span, double finest, double room, double labelSize)
+{
+    const double labels = std::clamp(room / std::max(labelSize, 1.0), 2.0, 10.0);
+    const double raw = span / labels;
+    if (!(raw > finest))
+        return finest;
+    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
+    for (const double factor : {1.0, 2.0, 5.0})
+        if (factor * magnitude >= raw)
+            return factor * magnitude;
+    return 10 * magnitude;
+}
+
+// Sets the range and the label step; horizontal labels need their width,
+// vertical ones their height.
+void setAxisRange(QValueAxis *axis, double minimum, double maximum, double finest, double room)
+{
+    // Qt Charts cannot show an empty range (the store starts at 0..0).
+    if (!(maximum > minimum))
+        maximum = minimum + 1;
+    axis->setRange(minimum, maximum);
+    const QFontMetrics metrics(axis->labelsFont());
+    const bool horizontal = axis->orientation() == Qt::Horizontal;
+    const double widest = std::max(std::abs(minimum), std::abs(maximum));
+    const double labelSize = horizontal
+        ? metrics.horizontalAdvance(QString::number(-widest, 'f', finest < 1 ? 1 : 0)) + 2.0 * metrics.averageCharWidth()
+        : 2.0 * metrics.height();
+    const double step = labelStep(maximum - minimum, finest, room, labelSize);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(step);
+    axis->setLabelFormat(step < 1 ? "%.1f" : "%.0f");
+}
+
+QValueAxis *makeAxis(const char *title)
+{
+    auto *axis = new QValueAxis;
+    axis->setTitleText(title);
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setMinorTickCount(0);
+    return axis;
+}
+
+} // namespace
+
+QtChartWidget::QtChartWidget(PointStore &store, QWidget *parent)
+    : QChartView(parent)
+    , m_store(&store)
+    , m_series1(new QLineSeries)
+    , m_series2Line(new QLineSeries(this))
+    , m_series2(new QAreaSeries(m_series2Line))
+    , m_axisX(makeAxis("Record Number"))
+    , m_axisY(makeAxis("Value"))
+{
+    setObjectName("Chart1");
+    const QColor blue = colourOf(chartBlue);
+
+    m_series1->setObjectName("Series1");
+    m_series1->setPen(QPen(blue, 1));
+    m_series1->setPointsVisible(false);
+    // The area between the line and the bottom of the plot is filled.
+    m_series2->setObjectName("Series2");
+    m_series2->setPen(QPen(blue, 1));
+    m_series2->setBrush(blue);
+    m_series2->setPointsVisible(false);
+
+    auto *plot = new QChart;
+    plot->legend()->hide();
+    plot->setAnimationOptions(QChart::NoAnimation);
+    plot->setBackgroundRoundness(0);
+    // Room on the right for half of the last horizontal label.
+    plot->setMargins(QMargins(2, 4, 24, 2));
+    plot->addSeries(m_series1);
+    plot->addSeries(m_series2);
+    plot->addAxis(m_axisX, Qt::AlignBottom);
+    plot->addAxis(m_axisY, Qt::AlignLeft);
+    for (QAbstractSeries *series : {static_cast<QAbstractSeries *>(m_series1), static_cast<QAbstractSeries *>(m_series2)}) {
+        series->attachAxis(m_axisX);
+        series->attachAxis(m_axisY);
+    }
+    setChart(plot);
+
+    // A picture, not a control: no zoom, pan, hover or focus.
+    setRubberBand(QChartView::NoRubberBand);
+    setInteractive(false);
+    setFocusPolicy(Qt::NoFocus);
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    // Axis labels and resizing move the plot area after a redraw; the page is
+    // drawn per pixel column, so a new width needs another one.
+    connect(plot, &QChart::plotAreaChanged, this, [this](const QRectF &area) {
+        if (static_cast<int>(area.width()) != m_drawnColumns)
+            chartChanged();
+    });
+    m_store->setObserver(this);
+    refresh();
+}
+
+QtChartWidget::~QtChartWidget()
+{
+    if (m_store)
+        m_store->setObserver(nullptr);
+}
+
+void QtChartWidget::chartChanged()
+{
+    if (m_refreshPending)
+        return;
+    m_refreshPending = true;
+    QMetaObject::invokeMethod(this, &QtChartWidget::refresh, Qt::QueuedConnection);
+}
+
+void QtChartWidget::chartDestroyed()
+{
+    m_store = nullptr;
+}
+
+int QtChartWidget::plotColumns() const
+{
+    const int plotWidth = static_cast<int>(chart()->plotArea().width());
+    return plotWidth > 0 ? plotWidth : width();
+}
+
+int QtChartWidget::plotRows() const
+{
+    const int plotHeight = static_cast<int>(chart()->plotArea().height());
+    return plotHeight > 0 ? plotHeight : height();
+}
+
+void QtChartWidget::refresh()
+{
+    m_refreshPending = false;
+    if (!m_store)
+        return;
+    const double minimum = m_store->horizontalMinimum();
+    const double maximum = m_store->horizontalMaximum();
+    const int columns = plotColumns();
+    m_drawnColumns = columns;
+    setAxisRange(m_axisX, minimum, maximum, 1, columns);
+    setAxisRange(m_axisY, m_store->verticalMinimum(), m_store->verticalMaximum(), 0.1, plotRows());
+
+    const struct { QLineSeries *line; QAbstractSeries *shown; int index; } series[] = {
+        {m_series1, m_series1, 0},
+        {m_series2Line, m_series2, 1},
+    };
+    for (const auto &s : series) {
+        const bool visible = m_store->seriesVisible(s.index);
+        s.shown->setVisible(visible);
+        s.line->replace(visible ? pagePoints(*m_store, s.index, minimum, maximum, columns) : QList<QPointF>());
+    }
+}
+
+QList<QPointF> QtChartWidget::pagePoints(const PointStore &store, int series, double minimum, double maximum,
+                                         int columns)
+{
+    QList<QPointF> points;
+    const std::int64_t count = store.count(series);
+    if (count == 0 || !(maximum >= minimum))
+        return points;
+    const std::int64_t first = std::max<std::int64_t>(0, static_cast<std::int64_t>(std::ceil(minimum)));
+    const std::int64_t last = std::min<std::int64_t>(count - 1, static_cast<std::int64_t>(std::floor(maximum)));
+    if (last < first)
+        return points;
+    const std::int64_t inView = last - first + 1;
+
+    if (columns < 1 || inView <= columns) {
+        points.reserve(inView);
+        for (std::int64_t p = first; p <= last; ++p)
+            points.append(QPointF(static_cast<double>(p), store.value(series, p)));
+        return points;
+    }
+
+    // More points than columns: per column its lowest and highest point, in
+    // the order they were recorded, so the line keeps every peak.
+    points.reserve(2 * columns);
+    const double perPosition = columns / (maximum - minimum);
+    const auto columnOf = [&](std::int64_t p) {
+        return std::min(columns - 1, static_cast<int>((static_cast<double>(p) - minimum) * perPosition));
+    };
+    std::int64_t p = first;
+    while (p <= last) {
+        const int column = columnOf(p);
+        std::int64_t low = p;
+        std::int64_t high = p;
+        float lowValue = store.value(series, p);
+        float highValue = lowValue;
+        for (++p; p <= last && columnOf(p) == column; ++p) {
+            const float v = store.value(series, p);
+            if (v < lowValue) {
+                lowValue = v;
+                low = p;
+            } else if (v > highValue) {
+                highValue = v;
+                high = p;
+            }
+        }
+        const std::int64_t firstOf = std::min(low, high);
+        const std::int64_t secondOf = std::max(low, high);
+        points.append(QPointF(static_cast<double>(firstOf), store.value(series, firstOf)));
+        if (secondOf != firstOf)
+            points.append(QPointF(static_cast<double>(secondOf), store.value(series, secondOf)));
+    }
+    return points;
+}
+
+} // namespace tolmar
