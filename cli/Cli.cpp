@@ -10,6 +10,7 @@ namespace {
 const Command commands[] = {
     {"decode", decodeHelp, decodeCommand},
     {"replay", replayHelp, replayCommand},
+    {"devices", devicesHelp, devicesCommand},
 };
 
 void printUsage(std::ostream &out)

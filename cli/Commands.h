@@ -23,5 +23,7 @@ int decodeCommand(const Args &args, std::ostream &out, std::ostream &err);
 extern const char *const decodeHelp;
 int replayCommand(const Args &args, std::ostream &out, std::ostream &err);
 extern const char *const replayHelp;
+int devicesCommand(const Args &args, std::ostream &out, std::ostream &err);
+extern const char *const devicesHelp;
 
 } // namespace tolmar::cli

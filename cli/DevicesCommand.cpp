@@ -1,0 +1,130 @@
+#include "cli/Commands.h"
+#include "link/JvHidControllerClass.h"
+#include "platform/UiDispatcher.h"
+#include "platform/linux/LinuxHidPlatform.h"
+#include "platform/sim/SimulatedHidPlatform.h"
+
+#include <cstdio>
+#include <memory>
+#include <ostream>
+
+namespace tolmar::cli {
+
+const char *const devicesHelp =
+    "  devices [--simulate]\n"
+    "      List the HID interfaces as Tolmar sees them: index, device path,\n"
+    "      VID:PID, product and serial number strings, input, output and\n"
+    "      feature report lengths, and whether Tolmar may read and write it.\n"
+    "      The meter's cable is the \"USB to Serial\" entry without a serial\n"
+    "      number. --simulate lists the simulated cable instead.\n";
+
+namespace {
+
+// What one enumerated interface shows, read while it is being enumerated.
+struct Listed {
+    int index;
+    std::string path;
+    std::uint16_t vendor;
+    std::uint16_t product;
+    std::string productText;
+    std::string serialText;
+    HidReportLengths lengths;
+    bool canReadWrite;
+};
+
+std::string hex4(std::uint16_t value)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", value);
+    return text;
+}
+
+void print(std::ostream &out, const Listed &device)
+{
+    out << device.index << ": " << device.path << "\n"
+        << "   VID:PID   " << hex4(device.vendor) << ":" << hex4(device.product) << "\n"
+        << "   product   \"" << device.productText << "\"\n"
+        << "   serial    \"" << device.serialText << "\"\n"
+        << "   reports   input " << device.lengths.InputReportByteLength << ", output "
+        << device.lengths.OutputReportByteLength << ", feature " << device.lengths.FeatureReportByteLength
+        << " bytes\n"
+        << "   access    " << (device.canReadWrite ? "read and write" : "queries only (no permission to read and write)")
+        << "\n";
+}
+
+// The cable the program would take: the last "USB to Serial" without a
+// serial number.
+void explain(std::ostream &out, const std::vector<Listed> &devices)
+{
+    const Listed *cable = nullptr;
+    bool withSerial = false;
+    for (const Listed &device : devices) {
+        if (device.productText != SimulatedHidPlatform::productName)
+            continue;
+        if (device.serialText.empty())
+            cable = &device;
+        else
+            withSerial = true;
+    }
+    out << "\n";
+    if (cable && cable->canReadWrite) {
+        out << "The meter's cable is entry " << cable->index << ".\n";
+    } else if (cable) {
+        out << "The meter's cable (entry " << cable->index
+            << ") cannot be opened for reading and writing: install the udev rule\n"
+               "packaging/udev/70-tolmar.rules, reload the rules and plug the cable in again\n"
+               "(README.md, \"Real meters\").\n";
+    } else if (withSerial) {
+        out << "A \"USB to Serial\" device is there, but it reports a serial number: Tolmar\n"
+               "takes only the meter's cable, which has none.\n";
+    } else {
+        out << "No meter cable (\"USB to Serial\") found: plug it in, then run this again.\n";
+    }
+}
+
+} // namespace
+
+int devicesCommand(const Args &args, std::ostream &out, std::ostream &err)
+{
+    bool simulate = false;
+    for (const std::string &arg : args) {
+        if (arg == "--simulate")
+            simulate = true;
+        else
+            return usageError(err, "devices: unknown argument " + arg);
+    }
+
+    std::unique_ptr<HidPlatform> platform;
+    if (simulate)
+        platform = std::make_unique<SimulatedHidPlatform>();
+    else
+        platform = std::make_unique<LinuxHidPlatform>();
+    InlineUiDispatcher dispatcher;
+
+    std::vector<Listed> devices;
+    try {
+        TJvHidDeviceController controller(*platform, dispatcher);
+        // The strings can be read only while a device is being enumerated.
+        controller.SetOnEnumerate([&devices](TJvHidDevice *device, int index) {
+            devices.push_back({index, device->PnPInfo().DevicePath, device->VendorID(), device->ProductID(),
+                               device->ProductText(), device->SerialText(), device->Capabilities(),
+                               device->CanReadWrite()});
+            return true;
+        });
+        controller.EnumeratePresent();
+    } catch (const EControllerError &error) {
+        err << "tolmar-cli: devices: " << error.what() << "\n";
+        return 1;
+    }
+
+    if (devices.empty()) {
+        out << "No HID interfaces found.\n";
+    } else {
+        for (const Listed &device : devices)
+            print(out, device);
+    }
+    explain(out, devices);
+    return 0;
+}
+
+} // namespace tolmar::cli

@@ -1,0 +1,750 @@
+#include "link/JvHidControllerClass.h"
+
+#include "platform/UiDispatcher.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace tolmar {
+
+namespace {
+
+std::u16string upToZero(const char16_t *units, std::size_t count)
+{
+    return std::u16string(units, std::find(units, units + count, u'\0'));
+}
+
+// Runs `undo` when the scope ends, also when a handler throws.
+template <typename F>
+struct ScopeExit {
+    F undo;
+    ~ScopeExit() { undo(); }
+};
+template <typename F>
+ScopeExit(F) -> ScopeExit<F>;
+
+} // namespace
+
+std::string toUtf8(const std::u16string &text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------- device
+
+TJvHidDevice::TJvHidDevice(std::unique_ptr<TJvHidPnPInfo> info, TJvHidDeviceController &controller)
+    : m_controller(&controller)
+    , m_platform(controller.m_platform)
+    , m_dispatcher(controller.m_dispatcher)
+    , m_pnpInfo(std::move(info))
+    , m_dataHandler(controller.m_onDeviceData)
+    , m_dataErrorHandler(controller.m_onDeviceDataError)
+    , m_unplugHandler(controller.m_onDeviceUnplug)
+{
+    // A new object is neither claimed nor enumerated, so it opens the device
+    // directly rather than through openMain().
+    std::uint32_t error = 0;
+    const HidInterfaceInfo where{m_pnpInfo->DevicePath, m_pnpInfo->DeviceInstance};
+    m_mainHandle = m_platform.open(where, HidAccess::ReadWrite, error);
+    m_canReadWrite = m_mainHandle != nullptr;
+    if (!m_mainHandle)
+        m_mainHandle = m_platform.open(where, HidAccess::QueryOnly, error);
+    if (!m_mainHandle)
+        throw EControllerError(EControllerError::cannotOpen);
+    HidAttributes attributes;
+    attributes.Size = 12;
+    if (!m_mainHandle->attributes(attributes))
+        throw EControllerError(EControllerError::cannotIdentify);
+    m_attributes = attributes;
+    m_mainHandle.reset();
+}
+
+TJvHidDevice::~TJvHidDevice()
+{
+    stopReader();
+    closeHandles();
+}
+
+bool TJvHidDevice::CanReadWrite() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_canReadWrite;
+}
+
+bool TJvHidDevice::openMain()
+{
+    if (m_mainHandle)
+        return true;
+    if (!mayOpen())
+        return false;
+    std::uint32_t error = 0;
+    const HidInterfaceInfo where{m_pnpInfo->DevicePath, m_pnpInfo->DeviceInstance};
+    m_mainHandle = m_platform.open(where, HidAccess::ReadWrite, error);
+    m_canReadWrite = m_mainHandle != nullptr;
+    if (!m_mainHandle)
+        m_mainHandle = m_platform.open(where, HidAccess::QueryOnly, error);
+    return m_mainHandle != nullptr;
+}
+
+void TJvHidDevice::closeMain()
+{
+    m_mainHandle.reset();
+}
+
+void TJvHidDevice::closeHandles()
+{
+    std::shared_ptr<HidHandle> read;
+    {
+        std::lock_guard lock(m_mutex);
+        m_mainHandle.reset();
+        read = std::move(m_readHandle);
+    }
+    // A running reader may be waiting on it: retire it rather than pull it
+    // away; the reader drops it on its next turn.
+    if (read)
+        read->shutdown();
+}
+
+std::string TJvHidDevice::ProductText()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_productString.empty() && openMain()) {
+        char16_t buffer[stringUnits] = {};
+        if (m_mainHandle->productString(buffer, stringUnits))
+            m_productString = upToZero(buffer, stringUnits);
+        closeMain();
+    }
+    return toUtf8(m_productString);
+}
+
+std::string TJvHidDevice::SerialText()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_serialString.empty() && openMain()) {
+        char16_t serial[stringUnits] = {};
+        if (m_mainHandle->serialNumberString(serial, stringUnits)) {
+            // A serial number that only repeats string descriptor 0 (the
+            // language list), or a device that does not answer descriptor 0,
+            // counts as no serial number. Units the platform did not write
+            // stay 0xFFFF, so the descriptor's length shows.
+            char16_t descriptor0[stringUnits];
+            std::fill(std::begin(descriptor0), std::end(descriptor0), u'\xFFFF');
+            m_mainHandle->indexedString(0, descriptor0, stringUnits);
+            int n = 0;
+            for (int i = stringUnits - 1; i >= 0; --i) {
+                if (descriptor0[i] != u'\xFFFF') {
+                    n = descriptor0[i] == 0 ? i : i + 1;
+                    break;
+                }
+            }
+            for (int i = 0; i < n; ++i) {
+                if (serial[i] != descriptor0[i]) {
+                    m_serialString = upToZero(serial, stringUnits);
+                    break;
+                }
+            }
+        }
+        closeMain();
+    }
+    return toUtf8(m_serialString);
+}
+
+HidReportLengths TJvHidDevice::Capabilities()
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_capabilities && openMain()) {
+        m_capabilities = m_mainHandle->reportLengths();
+        closeMain();
+    }
+    return m_capabilities.value_or(HidReportLengths{});
+}
+
+bool TJvHidDevice::SendFeature(const std::uint8_t *report, std::size_t length)
+{
+    std::lock_guard lock(m_mutex);
+    return openMain() && m_mainHandle->setFeature(report, length);
+}
+
+bool TJvHidDevice::WriteReport(const std::uint8_t *report, std::size_t length, std::size_t &written)
+{
+    written = 0;
+    std::lock_guard lock(m_mutex);
+    return openMain() && m_mainHandle->write(report, length, written);
+}
+
+void TJvHidDevice::SetSleepTime(int ms)
+{
+    if (ms >= 10 && ms <= 10000)
+        m_sleepTime = ms;
+}
+
+void TJvHidDevice::SetDataHandler(TJvHidDataEvent handler)
+{
+    if (!handler)
+        stopReader();
+    m_dataHandler = std::move(handler);
+    startReaderIfAllowed();
+}
+
+void TJvHidDevice::startReaderIfAllowed()
+{
+    if (!m_dataHandler || !m_present || !m_claimed || m_reader || !CanReadWrite())
+        return;
+    {
+        // Opened here rather than on the reader thread, so that the reports
+        // the device sends from now on are queued for the reader.
+        std::lock_guard lock(m_mutex);
+        if (!m_readHandle) {
+            std::uint32_t error = 0;
+            m_readHandle = m_platform.open({m_pnpInfo->DevicePath, m_pnpInfo->DeviceInstance}, HidAccess::AsyncRead,
+                                           error);
+        }
+    }
+    m_reader = std::make_shared<TJvHidDeviceReadThread>(*this);
+    m_reader->Start();
+}
+
+void TJvHidDevice::stopReader()
+{
+    if (!m_reader)
+        return;
+    // Taken out first: a handler run while the reader stops may come back here.
+    const std::shared_ptr<TJvHidDeviceReadThread> reader = std::move(m_reader);
+    reader->Stop();
+}
+
+std::uint16_t TJvHidDevice::inputReportLength()
+{
+    return Capabilities().InputReportByteLength;
+}
+
+std::shared_ptr<HidHandle> TJvHidDevice::readHandle(std::uint32_t &error)
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_readHandle) {
+        if (!mayOpen()) {
+            error = m_platform.closedHandleError();
+            return nullptr;
+        }
+        m_readHandle = m_platform.open({m_pnpInfo->DevicePath, m_pnpInfo->DeviceInstance}, HidAccess::AsyncRead,
+                                       error);
+    }
+    return m_readHandle;
+}
+
+void TJvHidDevice::ReleaseDevice()
+{
+    if (!m_claimed)
+        return;
+    const TJvHidDataEvent dataHandler = m_dataHandler;
+    const TJvHidPlugEvent unplugHandler = m_unplugHandler;
+    SetDataHandler({});
+    m_unplugHandler = {};
+    closeHandles();
+    {
+        std::lock_guard lock(m_mutex);
+        m_capabilities.reset();
+    }
+
+    std::optional<EControllerError> failure;
+    if (m_controller) {
+        std::vector<TJvHidDevice *> &list = m_controller->m_devices;
+        const auto at = std::find(list.begin(), list.end(), this);
+        if (at != list.end()) {
+            if (m_present) {
+                try {
+                    auto *fresh = new TJvHidDevice(std::move(m_pnpInfo), *m_controller);
+                    fresh->m_dataHandler = dataHandler;
+                    fresh->m_unplugHandler = unplugHandler;
+                    fresh->m_sleepTime = m_sleepTime.load();
+                    *at = fresh;
+                } catch (const EControllerError &error) {
+                    // The device cannot be opened just now (it is probably
+                    // going): no entry may point at this object any more.
+                    list.erase(at);
+                    failure = error;
+                }
+            } else {
+                list.erase(at);
+            }
+        }
+    }
+    delete this;
+    if (failure)
+        throw *failure;
+}
+
+// ---------------------------------------------------------------- reader
+
+TJvHidDeviceReadThread::TJvHidDeviceReadThread(TJvHidDevice &device)
+    : m_device(&device)
+    , m_dispatcher(device.m_dispatcher)
+{
+}
+
+TJvHidDeviceReadThread::~TJvHidDeviceReadThread()
+{
+    if (m_thread && m_thread->joinable()) {
+        // The last owner let go on the reader thread itself, at the end of
+        // its loop (handlers run inline): nothing is left to wait for.
+        if (m_thread->get_id() == std::this_thread::get_id())
+            m_thread->detach();
+        else
+            m_thread->join();
+    }
+}
+
+void TJvHidDeviceReadThread::Start()
+{
+    std::lock_guard lock(m_mutex);
+    m_thread = std::make_unique<std::thread>([this] { run(); });
+    m_started = true;
+    m_changed.notify_all();
+}
+
+void TJvHidDeviceReadThread::Stop()
+{
+    std::shared_ptr<HidHandle> handle;
+    bool fromOwnHandOver = false;
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+        handle = m_handle;
+        fromOwnHandOver = m_handOver == HandOver::Running && m_runningOn == std::this_thread::get_id();
+        if (fromOwnHandOver)
+            m_retired = true;
+    }
+    m_changed.notify_all(); // ends a paced retry
+    if (handle)
+        handle->wake();
+    // Waiting here would wait for ourselves: the hand-over that is running
+    // further up this thread's stack ends the thread when it returns.
+    if (fromOwnHandOver)
+        return;
+
+    for (;;) {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_ended || m_handOver == HandOver::Pending; });
+        if (m_ended)
+            break;
+        // The reader is blocked handing a report over: run it here, or the
+        // two threads wait for each other.
+        lock.unlock();
+        runHandOver();
+    }
+    if (m_thread->joinable())
+        m_thread->join();
+}
+
+void TJvHidDeviceReadThread::run()
+{
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_started; });
+    }
+    // Keeps this object alive until the loop has ended, even if every other
+    // owner lets go meanwhile.
+    const std::shared_ptr<TJvHidDeviceReadThread> self = shared_from_this();
+
+    while (!stopRequested()) {
+        // The device is alive here: it stops its reader before it goes, and
+        // a stop from inside a hand-over is seen by the test above.
+        const int sleepTime = m_device->SleepTime();
+        m_report.assign(m_device->inputReportLength(), 0);
+        std::uint32_t error = 0;
+        const std::shared_ptr<HidHandle> handle = m_device->readHandle(error);
+        {
+            std::lock_guard lock(m_mutex);
+            m_handle = handle;
+        }
+        if (stopRequested())
+            break;
+        if (handle)
+            error = handle->startRead(m_report.data(), m_report.size());
+        else if (error == 0)
+            error = m_device->m_platform.closedHandleError();
+
+        if (handle && error == 0) {
+            bool completed = false;
+            while (!stopRequested()) {
+                if (handle->waitRead(sleepTime) == HidWait::Completed) {
+                    completed = true;
+                    break;
+                }
+            }
+            if (!completed) {
+                handle->cancelRead(); // before the buffer is given up
+                break;
+            }
+            m_numBytesRead = handle->readResult();
+            if (m_numBytesRead == 0)
+                continue;
+            handOver(false, 0, m_numBytesRead);
+        } else {
+            m_lastError = error;
+            handOver(true, error, 0);
+            // Paced: a device that has gone fails every start at once, and
+            // the error handler would otherwise run without a pause.
+            std::unique_lock lock(m_mutex);
+            m_changed.wait_for(lock, std::chrono::milliseconds(sleepTime), [this] { return stopRequested(); });
+        }
+    }
+
+    {
+        std::lock_guard lock(m_mutex);
+        m_handle.reset();
+        m_ended = true;
+    }
+    m_changed.notify_all();
+}
+
+void TJvHidDeviceReadThread::handOver(bool isError, std::uint32_t error, std::size_t bytes)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_handOver = HandOver::Pending;
+        m_handOverIsError = isError;
+        m_handOverError = error;
+        m_handOverBytes = bytes;
+    }
+    m_changed.notify_all(); // a Stop() waiting for the end runs it
+    m_dispatcher.post([reader = weak_from_this()] {
+        // A call that comes after the reader was stopped finds nothing to do.
+        if (const auto alive = reader.lock())
+            alive->runHandOver();
+    });
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_handOver == HandOver::Idle; });
+}
+
+void TJvHidDeviceReadThread::runHandOver()
+{
+    bool isError = false;
+    std::uint32_t error = 0;
+    std::size_t bytes = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_handOver != HandOver::Pending)
+            return;
+        m_handOver = HandOver::Running;
+        m_runningOn = std::this_thread::get_id();
+        isError = m_handOverIsError;
+        error = m_handOverError;
+        bytes = m_handOverBytes;
+    }
+    // Keeps this object alive for the join below.
+    const std::shared_ptr<TJvHidDeviceReadThread> self = shared_from_this();
+    ScopeExit done{[this] {
+        bool retired = false;
+        {
+            std::lock_guard lock(m_mutex);
+            m_handOver = HandOver::Idle;
+            m_runningOn = {};
+            retired = m_retired;
+        }
+        m_changed.notify_all();
+        // Stopped from inside the handler: the reader ends now that the
+        // handler has returned.
+        if (retired && m_thread->get_id() != std::this_thread::get_id() && m_thread->joinable())
+            m_thread->join();
+    }};
+
+    // The handlers are read now: one detached meanwhile gets nothing.
+    TJvHidDevice *device = m_device;
+    if (isError) {
+        const TJvHidDataErrorEvent handler = device->m_dataErrorHandler;
+        if (handler)
+            handler(device, error);
+    } else {
+        const TJvHidDataEvent handler = device->m_dataHandler;
+        if (handler)
+            handler(device, m_report[0], m_report.data() + 1, static_cast<std::uint16_t>(bytes - 1));
+    }
+}
+
+// ---------------------------------------------------------------- controller
+
+std::atomic<int> TJvHidDeviceController::s_count = 0;
+
+TJvHidDeviceController::TJvHidDeviceController(HidPlatform &platform, UiDispatcher &dispatcher)
+    : m_platform(platform)
+    , m_dispatcher(dispatcher)
+    , m_available(platform.available())
+{
+    if (s_count.fetch_add(1) != 0) {
+        --s_count;
+        throw EControllerError(EControllerError::onlyOne);
+    }
+    if (!m_available)
+        return;
+    try {
+        // Listening starts before the first scan, so a device plugged in
+        // between the two is not missed.
+        m_platform.startNotifications();
+        DeviceList first = scan();
+        m_devices.reserve(first.size());
+        for (auto &device : first)
+            m_devices.push_back(device.release());
+    } catch (...) {
+        for (TJvHidDevice *device : m_devices)
+            delete device;
+        m_platform.stopNotifications();
+        --s_count;
+        throw;
+    }
+}
+
+TJvHidDeviceController::~TJvHidDeviceController()
+{
+    m_onDeviceChange = {};
+    m_onDeviceUnplug = {};
+    m_onEnumerate = {};
+    if (m_available)
+        m_platform.stopNotifications();
+    const std::vector<TJvHidDevice *> devices = std::move(m_devices);
+    m_devices.clear();
+    for (TJvHidDevice *device : devices) {
+        device->m_controller = nullptr;
+        if (device->m_claimed) {
+            // The claimer still owns it and learns of the end here.
+            device->closeHandles();
+            device->m_present = false;
+            const TJvHidPlugEvent unplug = device->m_unplugHandler;
+            if (unplug)
+                unplug(device);
+        } else {
+            delete device;
+        }
+    }
+    --s_count;
+}
+
+TJvHidDeviceController::DeviceList TJvHidDeviceController::scan()
+{
+    DeviceList list;
+    for (const HidInterfaceInfo &found : m_platform.listInterfaces()) {
+        try {
+            auto info = std::make_unique<TJvHidPnPInfo>(TJvHidPnPInfo{found.path, found.instance});
+            list.emplace_back(new TJvHidDevice(std::move(info), *this));
+        } catch (const EControllerError &) {
+            // Not openable or not identifiable: left out without a word.
+        }
+    }
+    return list;
+}
+
+void TJvHidDeviceController::DeviceChange()
+{
+    if (!m_available)
+        return;
+    // A notification handled inside a handler of this pass (a nested event
+    // loop) is run after it instead of in the middle of it.
+    if (m_inDeviceChange) {
+        m_changeAgain = true;
+        return;
+    }
+    m_inDeviceChange = true;
+    ScopeExit leave{[this] { m_inDeviceChange = false; }};
+    do {
+        m_changeAgain = false;
+        reconcile();
+    } while (m_changeAgain);
+}
+
+void TJvHidDeviceController::reconcile()
+{
+    DeviceList fresh = scan();
+    const auto inFresh = [&fresh](const TJvHidDevice *device) {
+        return std::any_of(fresh.begin(), fresh.end(), [device](const auto &candidate) {
+            return candidate && candidate->m_pnpInfo->DeviceInstance == device->m_pnpInfo->DeviceInstance;
+        });
+    };
+    const auto listed = [this](const TJvHidDevice *device) {
+        return std::find(m_devices.begin(), m_devices.end(), device) != m_devices.end();
+    };
+    bool changed = false;
+
+    // Removals, from the last to the first. Handlers may release devices,
+    // so each step looks the device up again before touching it.
+    for (std::size_t i = m_devices.size(); i-- > 0;) {
+        if (i >= m_devices.size())
+            continue;
+        TJvHidDevice *device = m_devices[i];
+        if (device->m_present && inFresh(device))
+            continue;
+        changed = true;
+        device->closeHandles();
+        device->m_present = false;
+        const TJvHidPlugEvent unplug = std::move(device->m_unplugHandler);
+        device->m_unplugHandler = {};
+        if (unplug)
+            unplug(device);
+        if (m_onRemoval && listed(device)) {
+            const TJvHidPlugEvent removal = m_onRemoval;
+            removal(device);
+        }
+        const auto at = std::find(m_devices.begin(), m_devices.end(), device);
+        if (at != m_devices.end() && !device->m_claimed) {
+            m_devices.erase(at);
+            delete device;
+        }
+    }
+
+    // Devices already listed and present are duplicates of the fresh scan.
+    for (auto &candidate : fresh) {
+        const bool duplicate = std::any_of(m_devices.begin(), m_devices.end(), [&candidate](const TJvHidDevice *d) {
+            return d->m_present && d->m_pnpInfo->DeviceInstance == candidate->m_pnpInfo->DeviceInstance;
+        });
+        if (duplicate) {
+            candidate->m_controller = nullptr;
+            candidate.reset();
+        }
+    }
+
+    // Arrivals, in the platform's order.
+    for (auto &candidate : fresh) {
+        if (!candidate)
+            continue;
+        m_devices.push_back(candidate.get());
+        TJvHidDevice *device = candidate.release();
+        changed = true;
+        if (m_onArrival) {
+            const TJvHidPlugEvent arrival = m_onArrival;
+            arrival(device);
+        }
+    }
+
+    if ((changed || !m_firstChangeDone) && m_onDeviceChange) {
+        const TNotifyEvent handler = m_onDeviceChange;
+        handler(this);
+    }
+}
+
+int TJvHidDeviceController::EnumeratePresent()
+{
+    int count = 0;
+    for (std::size_t i = 0; i < m_devices.size(); ++i) {
+        TJvHidDevice *device = m_devices[i];
+        if (!device->m_present)
+            continue;
+        ++count;
+        device->m_inEnumeration = true;
+        bool goOn = false;
+        {
+            ScopeExit leave{[this, i, device] {
+                // A handler that released the device put a fresh object here.
+                if (i < m_devices.size() && m_devices[i] == device) {
+                    device->m_inEnumeration = false;
+                    if (!device->m_claimed)
+                        device->closeHandles();
+                }
+            }};
+            if (m_onEnumerate) {
+                const TJvHidEnumerateEvent handler = m_onEnumerate;
+                goOn = handler(device, static_cast<int>(i));
+            }
+        }
+        if (!goOn)
+            break;
+    }
+    return count;
+}
+
+TJvHidDevice *TJvHidDeviceController::ClaimByIndex(int Idx)
+{
+    if (Idx < 0 || static_cast<std::size_t>(Idx) >= m_devices.size())
+        return nullptr;
+    TJvHidDevice *device = m_devices[static_cast<std::size_t>(Idx)];
+    if (device->m_claimed)
+        return nullptr;
+    device->m_claimed = true;
+    device->startReaderIfAllowed();
+    return device;
+}
+
+int TJvHidDeviceController::NotificationFd() const
+{
+    return m_available ? m_platform.notificationFd() : -1;
+}
+
+void TJvHidDeviceController::HandleDeviceNotifications()
+{
+    if (m_available && m_platform.takeNotifications())
+        DeviceChange();
+}
+
+void TJvHidDeviceController::SetOnDeviceChange(TNotifyEvent handler)
+{
+    if (handler == m_onDeviceChange)
+        return;
+    m_onDeviceChange = std::move(handler);
+    if (!m_onDeviceChange)
+        return;
+    DeviceChange();
+    m_firstChangeDone = true;
+}
+
+void TJvHidDeviceController::SetOnDeviceData(TJvHidDataEvent handler)
+{
+    const TJvHidDataEvent old = m_onDeviceData;
+    // By index: stopping a reader runs its pending hand-over, whose handler
+    // may change the list.
+    for (std::size_t i = 0; i < m_devices.size(); ++i)
+        if (m_devices[i]->m_dataHandler == old)
+            m_devices[i]->SetDataHandler(handler);
+    m_onDeviceData = std::move(handler);
+}
+
+void TJvHidDeviceController::SetOnDeviceDataError(TJvHidDataErrorEvent handler)
+{
+    for (TJvHidDevice *device : m_devices)
+        if (device->m_dataErrorHandler == m_onDeviceDataError)
+            device->m_dataErrorHandler = handler;
+    m_onDeviceDataError = std::move(handler);
+}
+
+void TJvHidDeviceController::SetOnDeviceUnplug(TJvHidPlugEvent handler)
+{
+    for (TJvHidDevice *device : m_devices)
+        if (device->m_unplugHandler == m_onDeviceUnplug)
+            device->m_unplugHandler = handler;
+    m_onDeviceUnplug = std::move(handler);
+}
+
+void TJvHidDeviceController::SetDevThreadSleepTime(int ms)
+{
+    if (ms < 10 || ms > 10000 || ms == m_devThreadSleepTime)
+        return;
+    for (TJvHidDevice *device : m_devices)
+        if (device->SleepTime() == m_devThreadSleepTime)
+            device->SetSleepTime(ms);
+    m_devThreadSleepTime = ms;
+}
+
+} // namespace tolmar

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "platform/HidPlatform.h"
+
+#include <string>
+
+struct udev;
+struct udev_monitor;
+
+namespace tolmar {
+
+struct LinuxHidOptions {
+    // Where sysfs is mounted; tests point it at a fake tree.
+    std::string sysfsRoot = "/sys";
+    // Enumerate and watch through libudev. Only used with the real /sys;
+    // without it the interfaces come from <sysfsRoot>/class/hidraw and no
+    // changes are reported.
+    bool useUdev = true;
+};
+
+// HID on Linux: hidraw nodes for reports, sysfs for everything that can be
+// asked without opening the node, libudev for the listing and hot-plug.
+// Error codes are errno values.
+class LinuxHidPlatform final : public HidPlatform {
+public:
+    explicit LinuxHidPlatform(LinuxHidOptions options = {});
+    ~LinuxHidPlatform() override;
+    LinuxHidPlatform(const LinuxHidPlatform &) = delete;
+    LinuxHidPlatform &operator=(const LinuxHidPlatform &) = delete;
+
+    bool available() const override { return true; }
+    std::vector<HidInterfaceInfo> listInterfaces() override;
+    std::unique_ptr<HidHandle> open(const HidInterfaceInfo &device, HidAccess access, std::uint32_t &error) override;
+    std::uint32_t closedHandleError() const override;
+    std::string errorText(std::uint32_t code) const override;
+
+    void startNotifications() override;
+    void stopNotifications() override;
+    int notificationFd() const override;
+    bool takeNotifications() override;
+
+private:
+    LinuxHidOptions m_options;
+    udev *m_udev = nullptr;
+    udev_monitor *m_monitor = nullptr;
+};
+
+// UTF-8 to UTF-16; malformed sequences become U+FFFD.
+std::u16string utf8ToUtf16(std::string_view text);
+
+} // namespace tolmar

@@ -1,0 +1,496 @@
+#include "platform/sim/SimulatedHidPlatform.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <sys/eventfd.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace tolmar {
+
+namespace {
+
+// Where a reader stands, as far as the lock-step runs need to know.
+enum class Phase {
+    Fresh,       // opened, no read started yet
+    Outstanding, // a read started: the reader is waiting for a report
+    Busy,        // a read ended (or failed to start): the reader is handing it over
+    Cancelled,   // the reader stopped
+};
+
+struct ReadQueue {
+    std::string instance;
+    std::deque<sim::InputReport> reports;
+    Phase phase = Phase::Fresh;
+    bool woken = false;
+    bool shutdown = false;
+    std::uint8_t *buffer = nullptr;
+    std::size_t length = 0;
+    std::size_t result = 0;
+};
+
+std::string instanceName(int attach)
+{
+    return "sim/usb-to-serial/attach-" + std::to_string(attach);
+}
+
+} // namespace
+
+struct SimulatedHidPlatform::State {
+    State(const sim::Options &options, Clock clock)
+        : options(options)
+        , clock(std::move(clock))
+        , bridge(options, this->clock ? this->clock() : 0)
+    {
+    }
+
+    // Real-time mode: the bridge catches up with the clock.
+    void sync()
+    {
+        if (clock)
+            advance(clock());
+    }
+
+    void advance(std::int64_t nowMs)
+    {
+        bool produced = false;
+        bridge.advanceTo(nowMs, [this, &produced](const sim::InputReport &report) {
+            if (!plugged)
+                return;
+            for (ReadQueue *queue : queues) {
+                // Full: the report is lost, as hidraw drops it.
+                if (queue->instance == instance && !queue->shutdown && queue->reports.size() < queueLimit) {
+                    queue->reports.push_back(report);
+                    produced = true;
+                }
+            }
+        });
+        if (produced)
+            changed.notify_all();
+    }
+
+    bool alive(const std::string &of) const { return plugged && of == instance; }
+
+    void notifyChange()
+    {
+        deviceChanged = true;
+        if (notifyFd >= 0) {
+            const std::uint64_t one = 1;
+            [[maybe_unused]] const ssize_t done = ::write(notifyFd, &one, sizeof one);
+        }
+        changed.notify_all();
+    }
+
+    void activity() const
+    {
+        if (activityListener)
+            activityListener();
+    }
+
+    // Guards everything below, the queues of all handles included.
+    mutable std::mutex mutex;
+    std::condition_variable changed;
+    const sim::Options options;
+    const Clock clock;
+    sim::SimulatedBridge bridge;
+    bool plugged = true;
+    int attach = 1;
+    std::string instance = instanceName(1);
+    std::vector<ReadQueue *> queues;
+    int failStarts = 0;
+    bool deviceChanged = false;
+    int notifyFd = -1;
+    std::function<void()> activityListener;
+};
+
+namespace {
+
+void copyText(const std::string &ascii, char16_t *buffer, std::size_t units)
+{
+    const std::size_t count = std::min(ascii.size(), units);
+    for (std::size_t i = 0; i < count; ++i)
+        buffer[i] = static_cast<unsigned char>(ascii[i]);
+    if (count < units)
+        buffer[count] = 0;
+}
+
+class SimulatedHandle final : public HidHandle {
+public:
+    using State = SimulatedHidPlatform::State;
+
+    SimulatedHandle(std::shared_ptr<State> state, std::string instance, HidAccess access)
+        : m_state(std::move(state))
+        , m_instance(std::move(instance))
+        , m_access(access)
+    {
+        m_queue.instance = m_instance;
+        if (m_access == HidAccess::AsyncRead)
+            m_state->queues.push_back(&m_queue); // the platform holds the lock
+    }
+
+    ~SimulatedHandle() override
+    {
+        std::lock_guard lock(m_state->mutex);
+        auto &queues = m_state->queues;
+        queues.erase(std::remove(queues.begin(), queues.end(), &m_queue), queues.end());
+    }
+
+    bool attributes(HidAttributes &attributes) override
+    {
+        std::lock_guard lock(m_state->mutex);
+        if (!usable())
+            return false;
+        attributes.VendorID = SimulatedHidPlatform::vendorId;
+        attributes.ProductID = SimulatedHidPlatform::productId;
+        attributes.VersionNumber = SimulatedHidPlatform::versionNumber;
+        return true;
+    }
+
+    bool productString(char16_t *buffer, std::size_t units) override
+    {
+        std::lock_guard lock(m_state->mutex);
+        if (!usable())
+            return false;
+        copyText(SimulatedHidPlatform::productName, buffer, units);
+        return true;
+    }
+
+    bool serialNumberString(char16_t *buffer, std::size_t units) override
+    {
+        std::lock_guard lock(m_state->mutex);
+        if (!usable() || m_state->options.serialNumber.empty())
+            return false;
+        copyText(m_state->options.serialNumber, buffer, units);
+        return true;
+    }
+
+    bool indexedString(unsigned index, char16_t *buffer, std::size_t units) override
+    {
+        std::lock_guard lock(m_state->mutex);
+        if (!usable() || index != 0 || units == 0)
+            return false;
+        copyText(std::string(), buffer + 1, units - 1);
+        buffer[0] = 0x0409; // US English
+        return true;
+    }
+
+    std::optional<HidReportLengths> reportLengths() override
+    {
+        std::lock_guard lock(m_state->mutex);
+        if (!usable())
+            return std::nullopt;
+        return SimulatedHidPlatform::bridgeReportLengths;
+    }
+
+    bool setFeature(const std::uint8_t *report, std::size_t length) override
+    {
+        std::lock_guard lock(m_state->mutex);
+        if (!usable() || m_access != HidAccess::ReadWrite)
+            return false;
+        m_state->sync();
+        return m_state->bridge.setFeature(report, length);
+    }
+
+    bool write(const std::uint8_t *report, std::size_t length, std::size_t &written) override
+    {
+        written = 0;
+        std::lock_guard lock(m_state->mutex);
+        if (!usable() || m_access != HidAccess::ReadWrite)
+            return false;
+        m_state->sync();
+        if (!m_state->bridge.write(report, length))
+            return false;
+        written = length;
+        return true;
+    }
+
+    std::uint32_t startRead(std::uint8_t *buffer, std::size_t length) override
+    {
+        std::lock_guard lock(m_state->mutex);
+        m_queue.phase = Phase::Busy;
+        m_state->activity();
+        if (m_queue.shutdown)
+            return SimulatedHidPlatform::errorBadHandle;
+        if (!m_state->alive(m_instance))
+            return SimulatedHidPlatform::errorNoDevice;
+        if (m_state->failStarts > 0) {
+            --m_state->failStarts;
+            return SimulatedHidPlatform::errorIo;
+        }
+        if (length < 2)
+            return EINVAL;
+        m_queue.buffer = buffer;
+        m_queue.length = length;
+        m_queue.result = 0;
+        m_queue.phase = Phase::Outstanding;
+        return 0;
+    }
+
+    HidWait waitRead(int timeoutMs) override
+    {
+        using namespace std::chrono;
+        const auto deadline = steady_clock::now() + milliseconds(timeoutMs);
+        std::unique_lock lock(m_state->mutex);
+        for (;;) {
+            m_state->sync();
+            if (m_queue.phase != Phase::Outstanding) {
+                m_queue.result = 0; // nothing started: nothing to wait for
+                return HidWait::Completed;
+            }
+            if (m_queue.shutdown || !m_state->alive(m_instance))
+                return complete(0);
+            if (!m_queue.reports.empty()) {
+                const sim::InputReport report = m_queue.reports.front();
+                m_queue.reports.pop_front();
+                const std::size_t bytes = std::min(m_queue.length, report.size());
+                std::copy_n(report.begin(), bytes, m_queue.buffer);
+                return complete(bytes);
+            }
+            if (m_queue.woken) {
+                m_queue.woken = false;
+                return HidWait::Pending;
+            }
+            const auto now = steady_clock::now();
+            if (now >= deadline)
+                return HidWait::Pending;
+            // With a clock the next report is due within a millisecond.
+            const auto until = m_state->clock ? std::min(deadline, now + milliseconds(1)) : deadline;
+            m_state->changed.wait_until(lock, until);
+        }
+    }
+
+    std::size_t readResult() override
+    {
+        std::lock_guard lock(m_state->mutex);
+        return m_queue.result;
+    }
+
+    void cancelRead() override
+    {
+        std::lock_guard lock(m_state->mutex);
+        m_queue.phase = Phase::Cancelled;
+        m_state->activity();
+    }
+
+    void wake() override
+    {
+        std::lock_guard lock(m_state->mutex);
+        m_queue.woken = true;
+        m_state->changed.notify_all();
+    }
+
+    void shutdown() override
+    {
+        std::lock_guard lock(m_state->mutex);
+        m_queue.shutdown = true;
+        m_state->changed.notify_all();
+        m_state->activity();
+    }
+
+private:
+    bool usable() const { return !m_queue.shutdown && m_state->alive(m_instance); }
+
+    HidWait complete(std::size_t bytes)
+    {
+        m_queue.result = bytes;
+        m_queue.phase = Phase::Busy;
+        m_state->activity();
+        return HidWait::Completed;
+    }
+
+    const std::shared_ptr<State> m_state;
+    const std::string m_instance;
+    const HidAccess m_access;
+    ReadQueue m_queue; // under the state's lock; registered only for AsyncRead
+};
+
+} // namespace
+
+SimulatedHidPlatform::SimulatedHidPlatform(sim::Options options, Clock clock)
+    : m_state(std::make_shared<State>(options, std::move(clock)))
+{
+}
+
+SimulatedHidPlatform::~SimulatedHidPlatform()
+{
+    stopNotifications();
+}
+
+SimulatedHidPlatform::Clock SimulatedHidPlatform::steadyClock()
+{
+    return [] {
+        using namespace std::chrono;
+        return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    };
+}
+
+std::vector<HidInterfaceInfo> SimulatedHidPlatform::listInterfaces()
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->sync();
+    if (!m_state->plugged)
+        return {};
+    return {{devicePath, m_state->instance}};
+}
+
+std::unique_ptr<HidHandle> SimulatedHidPlatform::open(const HidInterfaceInfo &device, HidAccess access,
+                                                      std::uint32_t &error)
+{
+    std::lock_guard lock(m_state->mutex);
+    if (device.path != devicePath || !m_state->alive(device.instance)) {
+        error = errorNoDevice;
+        return nullptr;
+    }
+    if (access != HidAccess::QueryOnly && !m_state->options.readWriteAccess) {
+        error = EACCES;
+        return nullptr;
+    }
+    return std::make_unique<SimulatedHandle>(m_state, device.instance, access);
+}
+
+std::string SimulatedHidPlatform::errorText(std::uint32_t code) const
+{
+    return std::system_category().message(static_cast<int>(code));
+}
+
+void SimulatedHidPlatform::startNotifications()
+{
+    std::lock_guard lock(m_state->mutex);
+    if (m_state->notifyFd < 0)
+        m_state->notifyFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+}
+
+void SimulatedHidPlatform::stopNotifications()
+{
+    std::lock_guard lock(m_state->mutex);
+    if (m_state->notifyFd >= 0)
+        ::close(m_state->notifyFd);
+    m_state->notifyFd = -1;
+}
+
+int SimulatedHidPlatform::notificationFd() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->notifyFd;
+}
+
+bool SimulatedHidPlatform::takeNotifications()
+{
+    std::lock_guard lock(m_state->mutex);
+    if (m_state->notifyFd >= 0) {
+        std::uint64_t count = 0;
+        [[maybe_unused]] const ssize_t drained = ::read(m_state->notifyFd, &count, sizeof count);
+    }
+    const bool changed = m_state->deviceChanged;
+    m_state->deviceChanged = false;
+    return changed;
+}
+
+void SimulatedHidPlatform::advanceTo(std::int64_t nowMs)
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->advance(nowMs);
+}
+
+std::int64_t SimulatedHidPlatform::nowMs() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->bridge.nowMs();
+}
+
+void SimulatedHidPlatform::unplug()
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->sync();
+    if (!m_state->plugged)
+        return;
+    m_state->plugged = false;
+    m_state->bridge.reset();
+    m_state->notifyChange();
+}
+
+void SimulatedHidPlatform::replug()
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->sync();
+    if (m_state->plugged)
+        return;
+    m_state->plugged = true;
+    m_state->instance = instanceName(++m_state->attach);
+    m_state->notifyChange();
+}
+
+bool SimulatedHidPlatform::plugged() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->plugged;
+}
+
+void SimulatedHidPlatform::setMeterSilent(bool silent)
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->sync();
+    m_state->bridge.setMeterSilent(silent);
+}
+
+void SimulatedHidPlatform::injectGarbage(std::size_t bytes)
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->sync();
+    m_state->bridge.injectGarbage(bytes);
+}
+
+void SimulatedHidPlatform::failReadStarts(int count)
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->failStarts = std::max(0, count);
+}
+
+void SimulatedHidPlatform::setMode(std::size_t mode)
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->bridge.meter().setMode(mode);
+}
+
+std::size_t SimulatedHidPlatform::mode() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->bridge.meter().mode();
+}
+
+std::vector<sim::SentFrame> SimulatedHidPlatform::sentFrames() const
+{
+    std::lock_guard lock(m_state->mutex);
+    const auto &frames = m_state->bridge.sentFrames();
+    return {frames.begin(), frames.end()};
+}
+
+bool SimulatedHidPlatform::configured() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->bridge.configured();
+}
+
+bool SimulatedHidPlatform::readersCaughtUp() const
+{
+    std::lock_guard lock(m_state->mutex);
+    for (const ReadQueue *queue : m_state->queues) {
+        if (queue->shutdown || queue->phase == Phase::Cancelled || !m_state->alive(queue->instance))
+            continue;
+        if (queue->phase == Phase::Busy || !queue->reports.empty())
+            return false;
+    }
+    return true;
+}
+
+void SimulatedHidPlatform::setActivityListener(std::function<void()> listener)
+{
+    std::lock_guard lock(m_state->mutex);
+    m_state->activityListener = std::move(listener);
+}
+
+} // namespace tolmar

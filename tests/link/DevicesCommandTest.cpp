@@ -1,0 +1,50 @@
+// tolmar-cli devices: what a user runs when the cable is not found.
+#include "cli/Cli.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace tolmar {
+namespace {
+
+struct CliRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+CliRun run(std::vector<std::string> args)
+{
+    std::ostringstream out, err;
+    const int status = cli::run(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+TEST(CliDevices, ListsTheSimulatedCable)
+{
+    const CliRun r = run({"devices", "--simulate"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "0: sim://usb-to-serial\n"
+                     "   VID:PID   1A86:E008\n"
+                     "   product   \"USB to Serial\"\n"
+                     "   serial    \"\"\n"
+                     "   reports   input 9, output 9, feature 6 bytes\n"
+                     "   access    read and write\n"
+                     "\n"
+                     "The meter's cable is entry 0.\n");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(CliDevices, RunsOnThisMachineWhateverIsPluggedIn)
+{
+    const CliRun r = run({"devices"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    // Either the list or the word that there is none, then the verdict on the cable.
+    EXPECT_TRUE(r.out.rfind("No HID interfaces found.\n", 0) == 0 || r.out.rfind("0: /dev/", 0) == 0) << r.out;
+    EXPECT_NE(r.out.find("\n\n"), std::string::npos);
+}
+
+} // namespace
+} // namespace tolmar

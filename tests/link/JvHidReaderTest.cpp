@@ -1,0 +1,254 @@
+// The reader thread and its hand-over to the UI thread: the test thread plays
+// the UI thread and runs the hand-overs from a ManualUiDispatcher. These tests
+// also run under ThreadSanitizer (scripts/test.sh).
+#include "link/JvHidControllerClass.h"
+#include "link/ScriptedHidPlatform.h"
+#include "platform/UiDispatcher.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+#include <chrono>
+
+namespace tolmar {
+namespace {
+
+using test::fakeDevice;
+using test::ScriptedHidPlatform;
+
+const std::string bridge = "/sys/devices/fake/hidraw0";
+
+struct Delivered {
+    std::uint8_t reportId;
+    std::vector<std::uint8_t> data;
+    bool operator==(const Delivered &) const = default;
+};
+
+struct HidReader : ::testing::Test {
+    ScriptedHidPlatform platform;
+    ManualUiDispatcher ui;
+    std::optional<TJvHidDeviceController> controller;
+    TJvHidDevice *device = nullptr;
+    std::vector<Delivered> delivered;
+    std::vector<std::uint32_t> errors;
+    TJvHidDataEvent collect = [this](TJvHidDevice *, std::uint8_t id, const std::uint8_t *data, std::uint16_t size) {
+        delivered.push_back({id, std::vector<std::uint8_t>(data, data + size)});
+    };
+
+    void SetUp() override
+    {
+        platform.plug(fakeDevice("hidraw0"));
+        controller.emplace(platform, ui);
+        device = controller->ClaimByIndex(0);
+        device->SetDataErrorHandler([this](TJvHidDevice *, std::uint32_t error) { errors.push_back(error); });
+    }
+    void TearDown() override
+    {
+        if (device)
+            device->ReleaseDevice();
+        controller.reset();
+    }
+
+    // Runs hand-overs until `count` reports arrived (or ten seconds passed).
+    void runUntilDelivered(std::size_t count)
+    {
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (delivered.size() < count && std::chrono::steady_clock::now() < limit)
+            if (ui.waitForPost(std::chrono::milliseconds(10)))
+                ui.runOne();
+    }
+    void waitForPendingHandOver()
+    {
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (ui.pending() == 0 && std::chrono::steady_clock::now() < limit)
+            ui.waitForPost(std::chrono::milliseconds(10));
+        ASSERT_EQ(ui.pending(), 1u);
+    }
+};
+
+TEST_F(HidReader, DeliversReportsInOrderWithoutTheIdByte)
+{
+    device->SetDataHandler(collect);
+    // Input report length 9: report ID 0 (no numbered reports) and 8 bytes.
+    platform.pushReport(bridge, {0x00, 0xF3, 0x5A, 0x00, 0x03, 0, 0, 0, 0});
+    platform.pushReport(bridge, {0x00, 0xF0, 0, 0, 0, 0, 0, 0, 0});
+    platform.pushReport(bridge, {0x00, 0xF1, 0x2E}); // a short read
+    platform.pushReport(bridge, {});                  // nothing transferred: nothing delivered
+    platform.pushReport(bridge, {0x07, 0xF1, 0x41, 0, 0, 0, 0, 0, 0, 0xEE}); // cut to the buffer
+    runUntilDelivered(4);
+    EXPECT_EQ(delivered, (std::vector<Delivered>{
+                             {0x00, {0xF3, 0x5A, 0x00, 0x03, 0, 0, 0, 0}},
+                             {0x00, {0xF0, 0, 0, 0, 0, 0, 0, 0}},
+                             {0x00, {0xF1, 0x2E}},
+                             {0x07, {0xF1, 0x41, 0, 0, 0, 0, 0, 0}},
+                         }));
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(HidReader, StopsWithinOneStepWhenNothingArrives)
+{
+    device->SetSleepTime(10000);
+    device->SetDataHandler(collect);
+    ASSERT_TRUE(platform.waitForReadStarts(1));
+    const auto before = std::chrono::steady_clock::now();
+    device->SetDataHandler({});
+    const auto took = std::chrono::steady_clock::now() - before;
+    EXPECT_FALSE(device->HasReader());
+    // The stop wakes the wait instead of sitting out the 10 s step.
+    EXPECT_LT(took, std::chrono::seconds(5));
+    EXPECT_TRUE(delivered.empty());
+}
+
+TEST_F(HidReader, StoppingRunsTheHandOverTheReaderIsBlockedOn)
+{
+    device->SetDataHandler(collect);
+    platform.pushReport(bridge, {0x00, 0xF1, 0x5A, 0, 0, 0, 0, 0, 0});
+    waitForPendingHandOver();
+    // The reader waits for the UI thread, which now waits for the reader.
+    device->SetDataHandler({});
+    EXPECT_EQ(delivered.size(), 1u);
+    EXPECT_FALSE(device->HasReader());
+    // The queued call comes after the reader ended and finds nothing to do.
+    EXPECT_EQ(ui.runAll(), 1u);
+    EXPECT_EQ(delivered.size(), 1u);
+}
+
+TEST_F(HidReader, TheHandlerIsTheOneAttachedWhenTheHandOverRuns)
+{
+    device->SetDataHandler(collect);
+    platform.pushReport(bridge, {0x00, 0xF1, 0x01, 0, 0, 0, 0, 0, 0});
+    waitForPendingHandOver();
+    int second = 0;
+    device->SetDataHandler([&](TJvHidDevice *, std::uint8_t, const std::uint8_t *, std::uint16_t) { ++second; });
+    ui.runAll();
+    EXPECT_EQ(second, 1);
+    EXPECT_TRUE(delivered.empty());
+}
+
+TEST_F(HidReader, AHandlerMayStopItsOwnReader)
+{
+    device->SetDataHandler([this](TJvHidDevice *self, std::uint8_t, const std::uint8_t *, std::uint16_t) {
+        delivered.push_back({});
+        self->SetDataHandler({});
+    });
+    platform.pushReport(bridge, {0x00, 0xF1, 0x01, 0, 0, 0, 0, 0, 0});
+    platform.pushReport(bridge, {0x00, 0xF1, 0x02, 0, 0, 0, 0, 0, 0});
+    runUntilDelivered(1);
+    EXPECT_FALSE(device->HasReader());
+    ui.runAll();
+    EXPECT_EQ(delivered.size(), 1u) << "nothing is read after the stop";
+}
+
+TEST_F(HidReader, AHandlerMayReleaseItsDevice)
+{
+    device->SetDataHandler([this](TJvHidDevice *self, std::uint8_t, const std::uint8_t *, std::uint16_t) {
+        delivered.push_back({});
+        self->ReleaseDevice();
+        device = nullptr;
+    });
+    platform.pushReport(bridge, {0x00, 0xF1, 0x01, 0, 0, 0, 0, 0, 0});
+    runUntilDelivered(1);
+    EXPECT_EQ(device, nullptr);
+    EXPECT_FALSE(controller->DeviceAt(0)->Claimed());
+    EXPECT_EQ(platform.openHandles(), 0);
+}
+
+TEST_F(HidReader, FailedReadStartsAreReportedAndRetried)
+{
+    device->SetSleepTime(10);
+    platform.failReadStarts(bridge, 2, 5);
+    device->SetDataHandler(collect);
+    platform.pushReport(bridge, {0x00, 0xF1, 0x33, 0, 0, 0, 0, 0, 0});
+    runUntilDelivered(1);
+    EXPECT_EQ(errors, (std::vector<std::uint32_t>{5, 5}));
+    EXPECT_EQ(delivered.size(), 1u);
+}
+
+TEST_F(HidReader, RetriesAfterAFailedStartArePacedAndAStopEndsThePause)
+{
+    device->SetSleepTime(10000);
+    platform.failReadStarts(bridge, 1000, 5);
+    device->SetDataHandler(collect);
+    // Hand-overs are run as they come for a while: an unpaced reader would
+    // report hundreds of failures, a paced one reports one per step.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+    while (std::chrono::steady_clock::now() < until)
+        if (ui.waitForPost(std::chrono::milliseconds(10)))
+            ui.runOne();
+    EXPECT_EQ(errors, (std::vector<std::uint32_t>{5}));
+    const auto before = std::chrono::steady_clock::now();
+    device->SetDataHandler({});
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(5));
+}
+
+TEST_F(HidReader, AnUnpluggedDeviceReportsErrorsUntilItIsReleased)
+{
+    device->SetSleepTime(10);
+    device->SetDataHandler(collect);
+    ASSERT_TRUE(platform.waitForReadStarts(1));
+    platform.unplug(bridge);
+    controller->DeviceChange();
+    // Its handles are closed and it may not reopen them: every start fails
+    // with the closed-handle error until the claimer lets go.
+    const auto closedErrors = [this] { return std::count(errors.begin(), errors.end(), ScriptedHidPlatform::errorClosed); };
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (closedErrors() < 2 && std::chrono::steady_clock::now() < limit)
+        if (ui.waitForPost(std::chrono::milliseconds(10)))
+            ui.runOne();
+    EXPECT_GE(closedErrors(), 2);
+    device->ReleaseDevice();
+    device = nullptr;
+    EXPECT_EQ(controller->DeviceCount(), 0u);
+    EXPECT_EQ(platform.openHandles(), 0);
+}
+
+TEST_F(HidReader, ManyStartsAndStopsUnderTraffic)
+{
+    // Reports keep coming while the handler is attached and detached over
+    // and over; every stop must end, and every report delivered must be whole.
+    for (int round = 0; round < 50; ++round) {
+        device->SetDataHandler(collect);
+        for (std::uint8_t i = 0; i < 3; ++i)
+            platform.pushReport(bridge, {0x00, 0xF1, i, 0, 0, 0, 0, 0, 0});
+        if (round % 2)
+            ui.runOne();
+        device->SetDataHandler({});
+        ui.runAll();
+    }
+    for (const Delivered &report : delivered)
+        EXPECT_EQ(report.data.size(), 8u);
+}
+
+TEST(HidReaderInline, AHandlerOnTheReaderThreadMayStopItsOwnReader)
+{
+    // Without a UI thread the handlers run on the reader thread; a stop from
+    // there cannot wait for itself, and the thread ends on its own.
+    ScriptedHidPlatform platform;
+    InlineUiDispatcher ui;
+    platform.plug(fakeDevice("hidraw0"));
+    TJvHidDeviceController controller(platform, ui);
+    TJvHidDevice *device = controller.ClaimByIndex(0);
+    std::atomic<int> calls = 0;
+    device->SetDataHandler([&calls](TJvHidDevice *self, std::uint8_t, const std::uint8_t *, std::uint16_t) {
+        self->SetDataHandler({});
+        ++calls;
+    });
+    platform.pushReport(bridge, {0x00, 0xF1, 0x01, 0, 0, 0, 0, 0, 0});
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (calls == 0 && std::chrono::steady_clock::now() < limit)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_EQ(calls, 1);
+    EXPECT_FALSE(device->HasReader());
+    platform.pushReport(bridge, {0x00, 0xF1, 0x02, 0, 0, 0, 0, 0, 0});
+    device->ReleaseDevice();
+    // The thread lets go of its handle as it ends.
+    while (platform.openHandles() > 0 && std::chrono::steady_clock::now() < limit)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_EQ(platform.openHandles(), 0);
+    EXPECT_EQ(calls, 1);
+}
+
+} // namespace
+} // namespace tolmar
