@@ -84,6 +84,9 @@ void TFCOMM::buildControls()
 
     USBCon = place(new QPushButton("USB Connection", Panel1), "USBCon", 27, 6, 150, 22);
     USBCon->setToolTip("USB Connect");
+    USBCon->setCheckable(true);
+    // The toggle flips itself before the handler runs; the core keeps its state.
+    connect(USBCon, &QPushButton::clicked, this, [this](bool down) { m_core.USBConClick(down); });
 
     BitBtn1 = place(new QPushButton("&QUIT", Panel1), "BitBtn1", 688, 3, 121, 25);
     QFont quitFont;
@@ -122,6 +125,7 @@ void TFCOMM::buildMenus()
     START->setShortcut(QKeySequence("Ctrl+A"));
     // The menu is hidden; the window carries the action so Ctrl+A still works.
     addAction(START);
+    connect(START, &QAction::triggered, this, [this] { m_core.START1Click(); });
     STOP = Connect->addAction("STOP");
     STOP->setObjectName("STOP");
 
@@ -157,6 +161,8 @@ void TFCOMM::stateChanged()
     setWindowTitle(QString::fromStdString(s.caption));
     for (int i = 0; i < 3; ++i)
         TntStatusBar1->setPanelText(i, QString::fromStdString(s.statusPanels[static_cast<std::size_t>(i)]));
+    USBCon->setChecked(m_core.link().USBConDown);
+    USBCon->setText(QString::fromStdString(m_core.link().USBConCaption));
     Panel4->setState(s.lcd);
     CONok->setState(s.lcd.CONok, s.lcd.CONokN);
     Panel6->refresh();

@@ -26,6 +26,16 @@ MainForm::MainForm(const MainFormPlatform &platform, MainFormView &view)
     , m_assembler(m_state.statusPanels[1], m_history,
                   {[this](const std::string &frame) { return LcdDisplayFrame(frame); }, [this] { SendDataClick(); }})
 {
+    // The controller is created while the window is built, so the device
+    // list is filled and the bridge selected before the window shows.
+    m_link = std::make_unique<UsbLink>(
+        platform.hid, platform.dispatcher,
+        UsbLink::Window{platform.prompts, m_history, m_assembler, m_state.lcd, ConTickCount, Timer1, Timer2,
+                        [this](std::uint8_t id, const std::uint8_t *data, std::size_t size) {
+                            HidCtlDeviceData(id, data, size);
+                        },
+                        [this] { changed(); }});
+    ConTimer.setOnTimer([this] { m_link->ConTimerTimer(); });
     Timer3.setOnTimer([this] { Timer3Timer(); });
     graphicControl.onChanged = [this] { changed(); };
     judge.onChanged = [this] { changed(); };
@@ -118,7 +128,13 @@ std::optional<DecodeError> MainForm::LcdDisplayFrame(const std::string &frameTex
 
 void MainForm::SendDataClick()
 {
-    // The request report to the meter joins here with the USB connection.
+    m_link->SendDataClick();
+}
+
+void MainForm::USBConClick(bool down)
+{
+    m_link->USBConDown = down;
+    m_link->USBConClick();
 }
 
 void MainForm::resetLinkTickDivider()

@@ -4,6 +4,7 @@
 #include "chart/GraphicControl.h"
 #include "chart/PointStore.h"
 #include "link/FrameAssembler.h"
+#include "link/UsbLink.h"
 #include "meter/LcdDisplay.h"
 #include "meter/LcdState.h"
 #include "meter/MeterReading.h"
@@ -13,15 +14,18 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 namespace tolmar {
 
 class Architecture;
+class HidPlatform;
 class Locale;
 class Prompts;
 class Shell;
+class UiDispatcher;
 
 // The outside world as the main window sees it.
 struct MainFormPlatform {
@@ -31,6 +35,8 @@ struct MainFormPlatform {
     Prompts &prompts;
     Shell &shell;
     const Architecture &architecture;
+    HidPlatform &hid;          // the HID devices: hidraw, or the simulated meter
+    UiDispatcher &dispatcher;  // how the HID reader reaches the UI thread
 };
 
 // What the main window shows, as plain data.
@@ -87,6 +93,13 @@ public:
     void TForm1Close();    // the about box closed from its title bar
     // One input report of the connected bridge.
     void HidCtlDeviceData(std::uint8_t reportId, const std::uint8_t *data, std::size_t size);
+    // A click on the connect toggle USBCon, which has already flipped to `down`.
+    void USBConClick(bool down);
+    // Connect > START (Ctrl+A): the same as a click on the toggle.
+    void START1Click() { USBConClick(!link().USBConDown); }
+
+    UsbLink &link() { return *m_link; }
+    const UsbLink &link() const { return *m_link; }
 
     // The main window's timers.
     Timer ConTimer;
@@ -127,6 +140,8 @@ private:
     HistoryLog m_history; // the link log
     FrameAssembler m_assembler;
     FrameObserver m_frameObserver;
+    // Last: its controller's first device-change pass uses everything above.
+    std::unique_ptr<UsbLink> m_link;
 };
 
 // "yyyy-MM-dd   hh:mm:ss  ddd " with the given abbreviated day name.

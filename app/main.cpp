@@ -1,18 +1,60 @@
 #include "app/Brevon.h"
 #include "platform/Architecture.h"
 #include "platform/Clock.h"
+#include "platform/linux/LinuxHidPlatform.h"
 #include "platform/posix/PosixLocale.h"
+#include "platform/qt/QtHidNotifier.h"
 #include "platform/qt/QtPrompts.h"
 #include "platform/qt/QtShell.h"
 #include "platform/qt/QtTimerEngine.h"
+#include "platform/qt/QtUiDispatcher.h"
+#include "platform/sim/SimulatedHidPlatform.h"
 
 #include <QApplication>
 
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace {
+const char *const usage =
+    "Usage: tolmar [--simulate]\n"
+    "\n"
+    "Tolmar, the interface program for the handheld multimeter with the\n"
+    "\"USB to Serial\" cable. Click \"USB Connection\" to read the meter.\n"
+    "\n"
+    "  --simulate  plug in the built-in simulated meter instead of using the\n"
+    "              HID devices of this machine\n"
+    "  --help      show this text\n"
+    "  --version   show the version\n";
+} // namespace
+
 int main(int argc, char *argv[])
 {
+    // Our three options, read before Qt needs a display.
+    bool simulate = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--simulate") == 0) {
+            simulate = true;
+        } else if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(usage, stdout);
+            return 0;
+        } else if (std::strcmp(argv[i], "--version") == 0) {
+            std::puts("Tolmar 3.0.1");
+            return 0;
+        }
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tolmar");
     QApplication::setApplicationVersion("3.0.1");
+    // What Qt left of the command line must be ours.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--simulate") != 0) {
+            std::fprintf(stderr, "tolmar: unknown option %s\n\n%s", argv[i], usage);
+            return 2;
+        }
+    }
 
     tolmar::QtTimerEngine timers;
     tolmar::SystemClock clock;
@@ -20,10 +62,18 @@ int main(int argc, char *argv[])
     tolmar::QtPrompts prompts;
     tolmar::QtShell shell;
     tolmar::HostArchitecture architecture;
-    const tolmar::MainFormPlatform platform{timers, clock, locale, prompts, shell, architecture};
+    tolmar::QtUiDispatcher dispatcher;
+    std::unique_ptr<tolmar::HidPlatform> hid;
+    if (simulate)
+        hid = std::make_unique<tolmar::SimulatedHidPlatform>(tolmar::sim::Options{},
+                                                             tolmar::SimulatedHidPlatform::steadyClock());
+    else
+        hid = std::make_unique<tolmar::LinuxHidPlatform>();
+    const tolmar::MainFormPlatform platform{timers, clock, locale, prompts, shell, architecture, *hid, dispatcher};
 
     tolmar::TFCOMM window(platform);
     prompts.setParent(&window);
+    tolmar::QtHidNotifier hotPlug(window.core().link().HidCtl);
     window.show();
     return app.exec();
 }

@@ -5,6 +5,8 @@
 #include "link/FrameAssembler.h"
 #include "meter/LcdDisplay.h"
 #include "platform/Architecture.h"
+#include "platform/NoHidPlatform.h"
+#include "platform/UiDispatcher.h"
 #include "platform/Prompts.h"
 #include "platform/Shell.h"
 #include "platform/posix/PosixLocale.h"
@@ -49,8 +51,10 @@ void BM_ReportThroughMainForm(benchmark::State &state)
     tolmar::ScriptedPrompts prompts;
     tolmar::RecordingShell shell;
     tolmar::HostArchitecture architecture;
+    tolmar::NoHidPlatform noHid;
+    tolmar::InlineUiDispatcher dispatcher;
     NullView view;
-    tolmar::MainForm form({time, time, locale, prompts, shell, architecture}, view);
+    tolmar::MainForm form({time, time, locale, prompts, shell, architecture, noHid, dispatcher}, view);
     form.FormCreate();
     const auto reports = sampleReports();
     std::size_t i = 0;

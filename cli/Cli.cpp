@@ -10,6 +10,7 @@ namespace {
 const Command commands[] = {
     {"decode", decodeHelp, decodeCommand},
     {"replay", replayHelp, replayCommand},
+    {"monitor", monitorHelp, monitorCommand},
     {"devices", devicesHelp, devicesCommand},
 };
 

@@ -23,6 +23,8 @@ int decodeCommand(const Args &args, std::ostream &out, std::ostream &err);
 extern const char *const decodeHelp;
 int replayCommand(const Args &args, std::ostream &out, std::ostream &err);
 extern const char *const replayHelp;
+int monitorCommand(const Args &args, std::ostream &out, std::ostream &err);
+extern const char *const monitorHelp;
 int devicesCommand(const Args &args, std::ostream &out, std::ostream &err);
 extern const char *const devicesHelp;
 

@@ -3,28 +3,38 @@
 #include "app/MainForm.h"
 #include "platform/Architecture.h"
 #include "platform/Locale.h"
-#include "platform/Prompts.h"
 #include "platform/Shell.h"
 #include "platform/posix/PosixLocale.h"
-#include "platform/virtual/VirtualTime.h"
 
-#include <memory>
 #include <optional>
 #include <string>
 
 namespace tolmar::cli {
 
 // The main window's core without a window, for the commands that run the
-// program's own report handling. Time stands still unless the command
-// advances it.
+// program's own report handling.
 class HeadlessForm final : private MainFormView {
 public:
+    // What differs between a replay (virtual time, no HID) and a live run.
+    struct Setup {
+        TimerEngine &timers;
+        Clock &clock;
+        Prompts &prompts;
+        HidPlatform &hid;
+        UiDispatcher &dispatcher;
+    };
+
     // decimalSeparator replaces the locale's when given.
-    explicit HeadlessForm(std::optional<std::string> decimalSeparator = std::nullopt);
+    HeadlessForm(std::optional<std::string> decimalSeparator, const Setup &setup)
+        : m_locale(std::move(decimalSeparator))
+        , m_form(MainFormPlatform{setup.timers, setup.clock, m_locale, setup.prompts, m_shell, m_architecture,
+                                  setup.hid, setup.dispatcher},
+                 *this)
+    {
+        m_form.FormCreate();
+    }
 
     MainForm &form() { return m_form; }
-    VirtualTime &time() { return m_time; }
-    const ScriptedPrompts &prompts() const { return m_prompts; }
 
 private:
     void stateChanged() override {}
@@ -51,19 +61,10 @@ private:
         PosixLocale m_posix;
     };
 
-    VirtualTime m_time;
     SeparatorLocale m_locale;
-    ScriptedPrompts m_prompts;
     RecordingShell m_shell;
     HostArchitecture m_architecture;
     MainForm m_form;
 };
-
-inline HeadlessForm::HeadlessForm(std::optional<std::string> decimalSeparator)
-    : m_locale(std::move(decimalSeparator))
-    , m_form(MainFormPlatform{m_time, m_time, m_locale, m_prompts, m_shell, m_architecture}, *this)
-{
-    m_form.FormCreate();
-}
 
 } // namespace tolmar::cli

@@ -7,7 +7,7 @@
 
 namespace tolmar {
 
-std::string readingJson(const MeterReading &r, bool withWaveform)
+std::string readingJson(const MeterReading &r, bool withWaveform, std::string_view timeOfDay)
 {
     json::ObjectWriter o;
     o.text("SignText", r.SignText)
@@ -34,6 +34,8 @@ std::string readingJson(const MeterReading &r, bool withWaveform)
         }
         o.raw("WaveformSamples", samples + "]");
     }
+    if (!timeOfDay.empty())
+        o.text("Time", timeOfDay);
     return o.str();
 }
 

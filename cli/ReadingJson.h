@@ -3,6 +3,7 @@
 #include "meter/MeterReading.h"
 
 #include <string>
+#include <string_view>
 
 namespace tolmar {
 
@@ -10,7 +11,8 @@ struct DecodeError;
 
 // One decoded frame as a JSON line: the reading's fields, and its waveform
 // after a long frame.
-std::string readingJson(const MeterReading &reading, bool withWaveform);
+// timeOfDay, when given, is added as "Time".
+std::string readingJson(const MeterReading &reading, bool withWaveform, std::string_view timeOfDay = {});
 // {"error": "..."} for a frame whose decode stopped.
 std::string decodeErrorJson(const DecodeError &error);
 

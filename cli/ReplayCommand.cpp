@@ -2,6 +2,10 @@
 #include "cli/HeadlessForm.h"
 #include "cli/ReadingJson.h"
 #include "meter/FrameDecoder.h"
+#include "platform/NoHidPlatform.h"
+#include "platform/Prompts.h"
+#include "platform/UiDispatcher.h"
+#include "platform/virtual/VirtualTime.h"
 
 #include <cctype>
 #include <fstream>
@@ -109,7 +113,11 @@ int replayCommand(const Args &args, std::ostream &out, std::ostream &err)
         in = &file;
     }
 
-    HeadlessForm headless(separator);
+    VirtualTime time; // a capture replays at once: time stands still
+    ScriptedPrompts prompts;
+    NoHidPlatform noHid;
+    InlineUiDispatcher dispatcher;
+    HeadlessForm headless(separator, {time, time, prompts, noHid, dispatcher});
     int status = 0;
     headless.form().setFrameObserver([&](const MeterReading &reading, const std::optional<DecodeError> &error,
                                          bool longFrame) {

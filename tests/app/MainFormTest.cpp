@@ -1,6 +1,8 @@
 #include "app/MainForm.h"
 #include "platform/Architecture.h"
 #include "platform/Locale.h"
+#include "platform/NoHidPlatform.h"
+#include "platform/UiDispatcher.h"
 #include "platform/Prompts.h"
 #include "platform/Shell.h"
 #include "platform/virtual/VirtualTime.h"
@@ -25,17 +27,21 @@ struct Fixture {
     ScriptedPrompts prompts;
     RecordingShell shell;
     FixedArchitecture architecture;
+    NoHidPlatform noHid;
+    InlineUiDispatcher dispatcher;
     RecordingView view;
-    MainForm form{MainFormPlatform{time, time, locale, prompts, shell, architecture}, view};
+    MainForm form{MainFormPlatform{time, time, locale, prompts, shell, architecture, noHid, dispatcher}, view};
 };
 
 TEST(MainFormStartUp, CaptionTellsTheMachine)
 {
-    Fixture x64(true);
-    EXPECT_EQ(x64.form.state().caption, "Dravik V3.0.1");
-    x64.form.FormCreate();
-    EXPECT_EQ(x64.form.state().caption, "Tolmar Interface Program Ver 3.01(x64)");
-    Fixture x86(false);
+    {
+        Fixture x64(true);
+        EXPECT_EQ(x64.form.state().caption, "Dravik V3.0.1");
+        x64.form.FormCreate();
+        EXPECT_EQ(x64.form.state().caption, "Tolmar Interface Program Ver 3.01(x64)");
+    }
+    Fixture x86(false); // one controller at a time
     x86.form.FormCreate();
     EXPECT_EQ(x86.form.state().caption, "Tolmar Interface Program Ver 3.01(x86)");
 }

@@ -5,6 +5,8 @@
 #include "app/StatusBar.h"
 #include "platform/Architecture.h"
 #include "platform/Locale.h"
+#include "platform/NoHidPlatform.h"
+#include "platform/UiDispatcher.h"
 #include "platform/Prompts.h"
 #include "platform/Shell.h"
 #include "platform/virtual/VirtualTime.h"
@@ -30,7 +32,9 @@ struct Window {
     ScriptedPrompts prompts;
     RecordingShell shell;
     FixedArchitecture architecture{true};
-    TFCOMM window{MainFormPlatform{time, time, locale, prompts, shell, architecture}};
+    NoHidPlatform noHid;
+    InlineUiDispatcher dispatcher;
+    TFCOMM window{MainFormPlatform{time, time, locale, prompts, shell, architecture, noHid, dispatcher}};
 };
 
 TEST(MainWindow, CaptionStatusBarAndClock)

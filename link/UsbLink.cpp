@@ -1,0 +1,208 @@
+#include "link/UsbLink.h"
+
+#include "link/FrameAssembler.h"
+#include "link/HistoryLog.h"
+#include "meter/LcdState.h"
+#include "platform/Prompts.h"
+#include "platform/Timers.h"
+
+#include <cstdio>
+
+namespace tolmar {
+
+UsbLink::UsbLink(HidPlatform &hid, UiDispatcher &dispatcher, Window window)
+    : HidCtl(hid, dispatcher), m_window(std::move(window))
+{
+    m_dataHandler = [this](TJvHidDevice *, std::uint8_t reportId, const std::uint8_t *data, std::uint16_t size) {
+        m_window.HidCtlDeviceData(reportId, data, size);
+    };
+    HidCtl.SetOnArrival([this](TJvHidDevice *device) { HidCtlArrival(device); });
+    HidCtl.SetOnRemoval([this](TJvHidDevice *device) { HidCtlRemoval(device); });
+    HidCtl.SetOnEnumerate([this](TJvHidDevice *device, int index) { return HidCtlEnumerate(device, index); });
+    HidCtl.SetOnDeviceDataError([this](TJvHidDevice *device, std::uint32_t error) {
+        HidCtlDeviceDataError(device, error);
+    });
+    // Last: this runs the first device-change pass.
+    HidCtl.SetOnDeviceChange([this](TJvHidDeviceController *) { HidCtlDeviceChange(); });
+}
+
+void UsbLink::log(const std::string &line)
+{
+    m_window.HistoryListBox.appendNote(line);
+}
+
+bool UsbLink::selectDevice()
+{
+    SelectedDevice = nullptr;
+    if (DevListBox.empty() || DevListIndex < 0 || DevListIndex >= static_cast<int>(DevListBox.size()))
+        return false;
+    SelectedDevice = DevListBox[static_cast<std::size_t>(DevListIndex)].device;
+    return true;
+}
+
+void UsbLink::releaseToggle()
+{
+    USBConDown = false;
+    USBConCaption = connectCaption;
+    m_window.Timer1.setEnabled(false);
+    m_window.Timer2.setEnabled(false);
+}
+
+void UsbLink::ReadBtnClick()
+{
+    if (!selectDevice())
+        return;
+    // A bridge whose claim was refused has no object: nothing reads from it.
+    if (!SelectedDevice || !SelectedDevice->CanReadWrite())
+        ReadBtnDown = false;
+    else
+        SelectedDevice->SetDataHandler(nullptr); // stops the reader and waits for it
+}
+
+void UsbLink::SetFeatureClick()
+{
+    if (!selectDevice()) {
+        m_window.prompts.show(PromptIcon::Information, noCableMessage, PromptButtons::Ok);
+        releaseToggle();
+        return;
+    }
+    const auto report = configurationReport(baud);
+    if (SelectedDevice)
+        SelectedDevice->SendFeature(report.data(), report.size()); // the outcome is not looked at
+    log(hexBytesLine(report.data() + 1, report.size() - 1));
+}
+
+void UsbLink::SendDataClick()
+{
+    if (!selectDevice()) {
+        m_window.prompts.show(PromptIcon::Information, noCableMessage, PromptButtons::Ok);
+        releaseToggle();
+        m_window.changed();
+        return;
+    }
+    if (!SelectedDevice)
+        return;
+    const auto report = requestReport(SelectedDevice->Capabilities().OutputReportByteLength);
+    std::size_t written = 0;
+    SelectedDevice->WriteReport(report.data(), report.size(), written); // a failed write is not reported
+    log(hexBytesLine(report.data() + 1, written > 1 ? std::min(written, report.size()) - 1 : 0));
+}
+
+void UsbLink::USBConClick()
+{
+    ReadBtnClick();
+    SetFeatureClick();
+    m_window.assembler.RequestIdleCount = 0;
+    m_window.assembler.TimeoutIdleCount = 0;
+    if (!selectDevice() || !SelectedDevice) {
+        m_window.changed();
+        return;
+    }
+    if (!SelectedDevice->CanReadWrite()) {
+        USBConDown = false; // opened for queries only: the caption stays
+        m_window.changed();
+        return;
+    }
+    if (USBConDown) {
+        m_window.assembler.BurstText.clear();
+        ReadBtnClick();
+        SendDataClick();
+        // The request goes out before the reader starts.
+        if (SelectedDevice)
+            SelectedDevice->SetDataHandler(m_dataHandler);
+        USBConCaption = disconnectCaption;
+    } else {
+        SelectedDevice->SetDataHandler(nullptr);
+        USBConCaption = connectCaption;
+        m_window.Timer1.setEnabled(false);
+        m_window.Timer2.setEnabled(false);
+    }
+    m_window.changed();
+}
+
+bool UsbLink::HidCtlEnumerate(TJvHidDevice *HidDev, int Idx)
+{
+    DevListBox.push_back({DescribeDevice(HidDev->ProductText(), HidDev->SerialText(), HidDev->VendorID(),
+                                         HidDev->ProductID()),
+                          nullptr});
+    DevListBox.back().device = HidCtl.ClaimByIndex(Idx);
+    return true;
+}
+
+void UsbLink::HidCtlDeviceChange()
+{
+    ReadBtnDown = false;
+    ReadBtnClick();
+    for (const DeviceEntry &entry : DevListBox) {
+        if (!entry.device)
+            continue;
+        try {
+            entry.device->ReleaseDevice();
+        } catch (const EControllerError &error) {
+            // The object is gone either way; a later pass offers the device again.
+            log(std::string("RELEASE ERROR: ") + error.what());
+        }
+    }
+    DevListBox.clear();
+    DevListIndex = -1;
+    SelectedDevice = nullptr; // it was one of the released objects
+    HidCtl.EnumeratePresent();
+    // The bridge is the entry described exactly "USB to Serial": a device
+    // with a serial number string is described otherwise. The last one wins.
+    for (std::size_t i = 0; i < DevListBox.size(); ++i)
+        if (DevListBox[i].text == bridgeProduct)
+            DevListIndex = static_cast<int>(i);
+    m_window.changed();
+}
+
+void UsbLink::HidCtlArrival(TJvHidDevice *HidDev)
+{
+    log("Arrival of " + DescribeDevice(HidDev->ProductText(), HidDev->SerialText(), HidDev->VendorID(),
+                                       HidDev->ProductID()));
+}
+
+void UsbLink::HidCtlRemoval(TJvHidDevice *HidDev)
+{
+    log("Removal of " + DescribeDevice(HidDev->ProductText(), HidDev->SerialText(), HidDev->VendorID(),
+                                       HidDev->ProductID()));
+    USBConDown = false; // the caption stays
+    m_window.changed();
+}
+
+void UsbLink::HidCtlDeviceDataError(TJvHidDevice *, std::uint32_t Error)
+{
+    char code[16];
+    std::snprintf(code, sizeof code, "%X", Error);
+    log("READ ERROR: " + HidCtl.Platform().errorText(Error) + " (" + code + ")");
+}
+
+void UsbLink::ConTimerTimer()
+{
+    int &ticks = m_window.ConTickCount;
+    if (ticks != 2) {
+        ++ticks;
+        return;
+    }
+    FrameAssembler &assembler = m_window.assembler;
+    if (assembler.RequestIdleCount >= requestAgainAfter) {
+        SendDataClick();
+        assembler.RequestIdleCount = 0;
+    }
+    // The message box runs its own event loop, in which this timer goes on
+    // ticking: while it is open a second one would pile on top of it.
+    if (assembler.TimeoutIdleCount >= disconnectAfter && !m_silentMeterMessageOpen) {
+        assembler.TimeoutIdleCount = 0;
+        m_silentMeterMessageOpen = true;
+        m_window.prompts.show(PromptIcon::Information, silentMeterMessage, PromptButtons::Ok);
+        m_silentMeterMessageOpen = false;
+        if (SelectedDevice)
+            SelectedDevice->SetDataHandler(nullptr);
+        releaseToggle();
+    }
+    m_window.lcd.CONok = false;
+    m_window.lcd.CONokN = true;
+    ticks = 0;
+    m_window.changed();
+}
+
+} // namespace tolmar
