@@ -157,6 +157,10 @@ void TFCOMM::buildMenus()
 
 void TFCOMM::stateChanged()
 {
+    // The core's controller reports its first device pass while the core is
+    // still being built, before any control exists.
+    if (!Form1)
+        return;
     const MainFormState &s = m_core.state();
     setWindowTitle(QString::fromStdString(s.caption));
     for (int i = 0; i < 3; ++i)
@@ -170,7 +174,7 @@ void TFCOMM::stateChanged()
     for (std::size_t i = 0; i < recordLimitItems.size(); ++i)
         if (recordLimitItems[i])
             recordLimitItems[i]->setChecked(s.recordLimitChecked[i]);
-    if (Form1 && Form1->isVisible() != s.aboutVisible) {
+    if (Form1->isVisible() != s.aboutVisible) {
         if (s.aboutVisible) {
             Form1->show();
             Form1->raise();
