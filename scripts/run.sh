@@ -1,9 +1,17 @@
 #!/bin/sh
-# Installs, builds and starts Tolmar. Without a display it starts under Xvfb.
+# Installs, builds and starts Tolmar: on the meter when its cable is plugged
+# in, else on the built-in simulated meter. Without a display it starts under
+# Xvfb.
 set -eu
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 ./scripts/build.sh
+if ./build/cli/tolmar-cli devices | grep -q "The meter's cable is entry"; then
+    set --
+else
+    echo "No meter cable found: starting Tolmar on the simulated meter." >&2
+    set -- --simulate
+fi
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
     exec ./build/app/tolmar "$@"
 fi
