@@ -3,6 +3,7 @@
 #include "app/AboutBox.h"
 #include "app/GraphicControlPanel.h"
 #include "app/JudgePanel.h"
+#include "app/Placement.h"
 #include "app/StatusBar.h"
 #include "meter/qt/LcdWidget.h"
 #include "meter/qt/LinkLamp.h"
@@ -22,13 +23,6 @@
 namespace tolmar {
 
 namespace {
-template <typename Widget>
-Widget *place(Widget *widget, const char *name, int left, int top, int width, int height)
-{
-    widget->setObjectName(name);
-    widget->setGeometry(left, top, width, height);
-    return widget;
-}
 
 QFrame *panel(QWidget *parent, const char *name, int left, int top, int width, int height)
 {

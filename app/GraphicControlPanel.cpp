@@ -1,6 +1,7 @@
 #include "app/GraphicControlPanel.h"
 
 #include "app/JudgePanel.h"
+#include "app/Placement.h"
 
 #include <QCheckBox>
 #include <QKeyEvent>
@@ -12,14 +13,6 @@
 namespace tolmar {
 
 namespace {
-
-template <typename Widget>
-Widget *place(Widget *widget, const char *name, int left, int top, int width, int height)
-{
-    widget->setObjectName(name);
-    widget->setGeometry(left, top, width, height);
-    return widget;
-}
 
 QRect rectOf(const ControlRect &r)
 {

@@ -1,5 +1,7 @@
 #include "app/JudgePanel.h"
 
+#include "app/Placement.h"
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -9,14 +11,6 @@
 namespace tolmar {
 
 namespace {
-
-template <typename Widget>
-Widget *place(Widget *widget, const char *name, int left, int top, int width, int height)
-{
-    widget->setObjectName(name);
-    widget->setGeometry(left, top, width, height);
-    return widget;
-}
 
 void setText(QLineEdit *edit, const std::string &text)
 {

@@ -1,4 +1,4 @@
-#include "cli/Cli.h"
+#include "cli/CliRun.h" // tests/cli
 #include "meter/FrameBuilder.h" // tests/meter
 
 #include <gtest/gtest.h>
@@ -9,17 +9,11 @@
 namespace tolmar {
 namespace {
 
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
+using test::CliRun;
 
 CliRun run(std::vector<std::string> args)
 {
-    std::ostringstream out, err;
-    const int status = cli::run(args, out, err);
-    return {status, out.str(), err.str()};
+    return test::runCli(args);
 }
 
 const std::string sampleJson =

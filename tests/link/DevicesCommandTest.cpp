@@ -1,5 +1,5 @@
 // tolmar-cli devices: what a user runs when the cable is not found.
-#include "cli/Cli.h"
+#include "cli/CliRun.h" // tests/cli
 
 #include <gtest/gtest.h>
 
@@ -8,17 +8,11 @@
 namespace tolmar {
 namespace {
 
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
+using test::CliRun;
 
 CliRun run(std::vector<std::string> args)
 {
-    std::ostringstream out, err;
-    const int status = cli::run(args, out, err);
-    return {status, out.str(), err.str()};
+    return test::runCli(args);
 }
 
 TEST(CliDevices, ListsTheSimulatedCable)
