@@ -3,6 +3,7 @@
 #include <QAreaSeries>
 #include <QChart>
 #include <QFontMetrics>
+#include <QGraphicsLayout>
 #include <QLegend>
 #include <QLineSeries>
 #include <QValueAxis>
@@ -35,14 +36,20 @@ double labelStep(double span, double finest, double room, double labelSize)
     return 10 * magnitude;
 }
 
-// Sets the range and the label step; horizontal labels need their width,
+// Sets the label step and the range; horizontal labels need their width,
 // vertical ones their height.
+//
+// The step goes first. Qt Charts lays an axis out again at once when its
+// range changes, but only on the next layout pass when its step changes: a
+// range set first would be laid out with the old step, and going from
+// -4..4 (step 1) to -4000..4000 would build some 8000 ticks with their labels
+// and grid lines, freeze the window for seconds and show a grey plot with
+// elided labels until the next pass.
 void setAxisRange(QValueAxis *axis, double minimum, double maximum, double finest, double room)
 {
     // Qt Charts cannot show an empty range (the store starts at 0..0).
     if (!(maximum > minimum))
         maximum = minimum + 1;
-    axis->setRange(minimum, maximum);
     const QFontMetrics metrics(axis->labelsFont());
     const bool horizontal = axis->orientation() == Qt::Horizontal;
     const double widest = std::max(std::abs(minimum), std::abs(maximum));
@@ -53,6 +60,7 @@ void setAxisRange(QValueAxis *axis, double minimum, double maximum, double fines
     axis->setTickAnchor(0);
     axis->setTickInterval(step);
     axis->setLabelFormat(step < 1 ? "%.1f" : "%.0f");
+    axis->setRange(minimum, maximum);
 }
 
 QValueAxis *makeAxis(const char *title)
@@ -161,15 +169,25 @@ void QtChartWidget::refresh()
     m_drawnColumns = columns;
     setAxisRange(m_axisX, minimum, maximum, 1, columns);
     setAxisRange(m_axisY, m_store->verticalMinimum(), m_store->verticalMaximum(), 0.1, plotRows());
+    // A new step on an unchanged range waits for the next layout pass; run
+    // it now, so the picture matches the axes when refresh() returns.
+    chart()->layout()->activate();
 
     const struct { QLineSeries *line; QAbstractSeries *shown; int index; } series[] = {
         {m_series1, m_series1, 0},
         {m_series2Line, m_series2, 1},
     };
+    // A series without a point in the page is hidden, not just emptied: Qt
+    // Charts draws an area series without points as a segment down the left
+    // edge of the plot (its outline starts at the top left corner and is
+    // closed to the bottom), which shows whenever the edge falls on a pixel.
+    // After a waveform Series2 holds only the placeholder at position 0.
     for (const auto &s : series) {
-        const bool visible = m_store->seriesVisible(s.index);
-        s.shown->setVisible(visible);
-        s.line->replace(visible ? pagePoints(*m_store, s.index, minimum, maximum, columns) : QList<QPointF>());
+        const QList<QPointF> points = m_store->seriesVisible(s.index)
+            ? pagePoints(*m_store, s.index, minimum, maximum, columns)
+            : QList<QPointF>();
+        s.line->replace(points);
+        s.shown->setVisible(!points.isEmpty());
     }
 }
 

@@ -16,10 +16,11 @@ namespace tolmar {
 // Series1 is a blue line, Series2 a blue filled area; the axes "Record
 // Number" and "Value" show the store's ranges; no legend, no mouse.
 //
-// Qt Charts holds only the points of the page in view. When the page has
-// more points than the plot has pixel columns, each column is drawn from the
-// smallest and the largest value that falls into it, which draws the same
-// picture at a fraction of the cost. Changes of the store are gathered and
+// Qt Charts holds only the points of the page in view, and shows a series
+// only while it has a point there. When the page has more points than the
+// plot has pixel columns, each column is drawn from the smallest and the
+// largest value that falls into it, which draws the same picture at a
+// fraction of the cost. Changes of the store are gathered and
 // drawn once per turn of the event loop.
 class QtChartWidget final : public QChartView, private ChartObserver {
     Q_OBJECT

@@ -13,6 +13,9 @@
 #include <QAreaSeries>
 #include <QChart>
 #include <QCheckBox>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
+#include <QImage>
 #include <QLabel>
 #include <QLegend>
 #include <QLineEdit>
@@ -23,7 +26,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <memory>
+#include <vector>
 
 namespace tolmar {
 namespace {
@@ -130,6 +136,7 @@ TEST(ChartView, AWidePageIsDrawnFromEachColumnsExtremes)
 TEST(ChartView, LooksAsTheProgramDrawsIt)
 {
     ChartWindow w;
+    w.record(3); // a series shows only with a point in the page
     QChart *plot = w.chart->chart();
     EXPECT_FALSE(plot->legend()->isVisible());
     EXPECT_EQ(w.chart->horizontalAxis()->titleText(), "Record Number");
@@ -202,6 +209,170 @@ TEST(ChartView, OutlivesItsStore)
     chart.refresh();
     QCoreApplication::processEvents();
     SUCCEED();
+}
+
+// The full scales of the meter's ranges, and the waveform's 60.
+constexpr int meterRanges[] = {4, 10, 40, 60, 100, 400, 750, 1000, 4000};
+
+bool isSeriesBlue(QColor c)
+{
+    return c.blue() > 160 && c.red() < 120 && c.green() < 120;
+}
+
+// Blue pixels in the pixel columns around the plot's left edge that lie
+// more than two rows away from `value`, the only value drawn there.
+int strayBlueAtLeftEdge(QtChartWidget &chart, double value)
+{
+    const QImage image = chart.grab().toImage();
+    const QRectF area = chart.chart()->plotArea();
+    const double valueRow = chart.chart()->mapToPosition(QPointF(chart.horizontalAxis()->min(), value),
+                                                         chart.Series1()).y();
+    int stray = 0;
+    const int edge = static_cast<int>(area.left());
+    for (int x = edge - 1; x <= edge + 1; ++x)
+        for (int y = static_cast<int>(area.top()); y <= static_cast<int>(area.bottom()); ++y)
+            if (std::abs(y - valueRow) > 2 && isSeriesBlue(image.pixelColor(x, y)))
+                ++stray;
+    return stray;
+}
+
+TEST(ChartView, NothingOutsideThePageIsDrawnAtItsLeftEdge)
+{
+    // A waveform: placeholders at position 0 in both series, the samples at
+    // 1..160 on Series1 only, both series shown (Fill not clicked yet). Then
+    // each full scale in turn, in the normal and the enlarged layout: the
+    // edge of the plot falls on different sub-pixel offsets. A value of 3
+    // fits every range and keeps apart from the placeholders' 0.
+    ChartWindow w;
+    std::array<int, 160> samples{};
+    samples.fill(3);
+    for (const bool enlarged : {false, true}) {
+        if (enlarged)
+            w.controls.btnFlyClick();
+        w.controls.setWaveformRange();
+        w.controls.buildWaveformPage(samples);
+        w.settle();
+        ASSERT_EQ(w.chart->horizontalAxis()->min(), 1);
+        for (const int fullScale : meterRanges) {
+            w.controls.setFullScaleRange(fullScale);
+            w.settle();
+            EXPECT_EQ(strayBlueAtLeftEdge(*w.chart, 3), 0) << "waveform, full scale " << fullScale
+                                                           << (enlarged ? ", enlarged" : "");
+        }
+    }
+
+    // Readings after the waveform: Series1 moves on to the page [161, 320],
+    // Series2 fills 1, 2, ... on the page before it.
+    for (int i = 0; i < 5; ++i)
+        w.controls.recordValue(3);
+    w.settle();
+    ASSERT_EQ(w.chart->horizontalAxis()->min(), 161);
+    for (const int fullScale : meterRanges) {
+        w.controls.setFullScaleRange(fullScale);
+        w.settle();
+        EXPECT_EQ(strayBlueAtLeftEdge(*w.chart, 3), 0) << "readings, full scale " << fullScale;
+    }
+}
+
+// The label texts the chart shows left of the plot (vertical axis) or
+// below it (horizontal axis), in scene order.
+std::vector<QString> axisLabels(const QtChartWidget &chart, Qt::Orientation orientation)
+{
+    const QRectF area = chart.chart()->plotArea();
+    std::vector<QString> labels;
+    for (const QGraphicsItem *item : chart.scene()->items()) {
+        if (!item->isVisible() || item->type() != QGraphicsTextItem::Type)
+            continue;
+        const QString text = static_cast<const QGraphicsTextItem *>(item)->toPlainText();
+        const QRectF r = item->sceneBoundingRect();
+        const bool vertical = r.right() <= area.left() && r.center().y() >= area.top() - r.height()
+            && r.center().y() <= area.bottom() + r.height();
+        const bool horizontal = r.top() >= area.bottom() && r.bottom() <= area.bottom() + 2 * r.height();
+        if ((orientation == Qt::Vertical ? vertical : horizontal) && !text.isEmpty()
+            && text != chart.verticalAxis()->titleText() && text != chart.horizontalAxis()->titleText())
+            labels.push_back(text);
+    }
+    return labels;
+}
+
+// Every label is a whole multiple of the axis' step inside its range, and
+// every such multiple has its label.
+void expectLabelsReadAsNumbers(const QtChartWidget &chart, Qt::Orientation orientation, const std::string &when)
+{
+    const QValueAxis *axis = orientation == Qt::Vertical ? chart.verticalAxis() : chart.horizontalAxis();
+    const double step = axis->tickInterval();
+    std::vector<double> shown;
+    for (const QString &label : axisLabels(chart, orientation)) {
+        bool number = false;
+        shown.push_back(label.toDouble(&number));
+        EXPECT_TRUE(number) << when << ": label \"" << label.toStdString() << "\"";
+    }
+    std::vector<double> expected;
+    for (double v = std::ceil(axis->min() / step) * step; v <= axis->max() + step / 1000; v += step)
+        expected.push_back(std::abs(v) < step / 1000 ? 0 : v);
+    std::sort(shown.begin(), shown.end());
+    ASSERT_EQ(shown.size(), expected.size()) << when;
+    for (std::size_t i = 0; i < shown.size(); ++i)
+        EXPECT_NEAR(shown[i], expected[i], step / 100) << when;
+    EXPECT_GE(shown.size(), 3u) << when;
+    EXPECT_LE(shown.size(), 11u) << when;
+}
+
+TEST(ChartView, AxisLabelsFollowEveryRangeAtOnce)
+{
+    ChartWindow w;
+    // A range must never meet the step of the range before it: from -4..4
+    // (step 1) to -4000..4000 Qt Charts would build 8000 ticks at once.
+    double mostTicks = 0;
+    QObject::connect(w.chart->verticalAxis(), &QValueAxis::rangeChanged, [&](qreal minimum, qreal maximum) {
+        mostTicks = std::max(mostTicks, (maximum - minimum) / w.chart->verticalAxis()->tickInterval());
+    });
+
+    // Each change is followed by one turn of the event loop only, as when a
+    // frame arrives; the picture must be complete by then.
+    const int sequence[] = {60, 400, 750, 4, 4000, 10, 1000, 40, 100, 4, 60, 4000, 4};
+    for (const int fullScale : sequence) {
+        w.controls.setFullScaleRange(fullScale);
+        QCoreApplication::processEvents();
+        const std::string when = "full scale " + std::to_string(fullScale);
+        ASSERT_EQ(w.chart->verticalAxis()->max(), fullScale);
+        expectLabelsReadAsNumbers(*w.chart, Qt::Vertical, when);
+        expectLabelsReadAsNumbers(*w.chart, Qt::Horizontal, when);
+    }
+    EXPECT_LE(mostTicks, 11);
+
+    // And the same in the enlarged layout, with more room for labels.
+    w.controls.btnFlyClick();
+    w.settle();
+    for (const int fullScale : meterRanges) {
+        w.controls.setFullScaleRange(fullScale);
+        QCoreApplication::processEvents();
+        expectLabelsReadAsNumbers(*w.chart, Qt::Vertical, "enlarged, full scale " + std::to_string(fullScale));
+    }
+}
+
+TEST(ChartView, FirstPictureOfAWindowShownAndFilledWithoutATurnOfTheLoop)
+{
+    // The main window is shown and reads frames before its first event loop
+    // turn; the grab after that one turn must show the final axes.
+    VirtualTime time;
+    Timer timerChange{time, 1000, false};
+    ScriptedPrompts prompts;
+    PointStore store;
+    GraphicControl controls{store, timerChange, prompts};
+    QWidget window;
+    window.resize(876, 563);
+    auto *chart = new QtChartWidget(store, &window);
+    chart->setGeometry(352, 216, 513, 326);
+    controls.createChartPager();
+    controls.resetSeries();
+    controls.setStartVerticalRange();
+    window.show();
+    for (const int fullScale : {60, 400, 750})
+        controls.setFullScaleRange(fullScale);
+    QCoreApplication::processEvents();
+    expectLabelsReadAsNumbers(*chart, Qt::Vertical, "first turn");
+    expectLabelsReadAsNumbers(*chart, Qt::Horizontal, "first turn");
 }
 
 struct JudgeWindow {
