@@ -122,7 +122,9 @@ int monitorCommand(const Args &args, std::ostream &out, std::ostream &err)
     HeadlessForm headless(separator, {loop, clock, prompts, *hid, loop});
     MainForm &form = headless.form();
     UsbLink &link = form.link();
-    loop.watch(link.HidCtl.NotificationFd(), [&link] { link.HidCtl.HandleDeviceNotifications(); });
+    const auto selectedBridge = [&link]() -> TJvHidDevice * {
+        return link.DevListIndex < 0 ? nullptr : link.DevListBox[static_cast<std::size_t>(link.DevListIndex)].device;
+    };
 
     long frames = 0;
     int status = 0;
@@ -134,6 +136,22 @@ int monitorCommand(const Args &args, std::ostream &out, std::ostream &err)
             out << readingJson(reading, longFrame, time) << "\n";
         out.flush();
         ++frames;
+    });
+
+    // Devices coming and going: a lost bridge ends the monitor; any other
+    // change stops reading (in the window the user then clicks twice), so
+    // the monitor connects again by itself.
+    bool bridgeGone = false;
+    loop.watch(link.HidCtl.NotificationFd(), [&] {
+        link.HidCtl.HandleDeviceNotifications();
+        TJvHidDevice *bridge = selectedBridge();
+        if (!bridge) {
+            bridgeGone = true;
+        } else if (!bridge->HasReader() && prompts.shown == 0) {
+            if (link.USBConDown)
+                form.USBConClick(false);
+            form.USBConClick(true);
+        }
     });
 
     InterruptGuard guard;
@@ -149,12 +167,16 @@ int monitorCommand(const Args &args, std::ostream &out, std::ostream &err)
     const auto deadline = seconds > 0
         ? std::chrono::steady_clock::now() + std::chrono::microseconds(static_cast<long long>(seconds * 1e6))
         : std::chrono::steady_clock::time_point::max();
-    loop.run([&] { return interrupted || (count > 0 && frames >= count) || prompts.shown > 0 || !link.USBConDown; },
-             deadline);
+    loop.run(
+        [&] {
+            return interrupted || (count > 0 && frames >= count) || prompts.shown > 0 || bridgeGone
+                || !link.USBConDown;
+        },
+        deadline);
 
     if (prompts.shown > 0) {
         status = 1; // the silent meter's message is out
-    } else if (!link.USBConDown) {
+    } else if (bridgeGone || !link.USBConDown) {
         err << "tolmar-cli: monitor: the bridge was removed\n";
         status = 1;
     }

@@ -520,9 +520,14 @@ TJvHidDeviceController::~TJvHidDeviceController()
     for (TJvHidDevice *device : devices) {
         device->m_controller = nullptr;
         if (device->m_claimed) {
-            // The claimer still owns it and learns of the end here.
-            device->closeHandles();
+            // The claimer still owns it and learns of the end here. Gone
+            // first, so its reader cannot open it again; then the reader
+            // stops, so nothing reaches handlers of an owner that may be
+            // going away with the controller.
             device->m_present = false;
+            device->m_dataHandler = {};
+            device->stopReader();
+            device->closeHandles();
             const TJvHidPlugEvent unplug = device->m_unplugHandler;
             if (unplug)
                 unplug(device);
@@ -587,8 +592,9 @@ void TJvHidDeviceController::reconcile()
         if (device->m_present && inFresh(device))
             continue;
         changed = true;
-        device->closeHandles();
+        // Gone first: a reader woken by the closing must not open it again.
         device->m_present = false;
+        device->closeHandles();
         const TJvHidPlugEvent unplug = std::move(device->m_unplugHandler);
         device->m_unplugHandler = {};
         if (unplug)

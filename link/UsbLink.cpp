@@ -26,6 +26,22 @@ UsbLink::UsbLink(HidPlatform &hid, UiDispatcher &dispatcher, Window window)
     HidCtl.SetOnDeviceChange([this](TJvHidDeviceController *) { HidCtlDeviceChange(); });
 }
 
+UsbLink::~UsbLink()
+{
+    HidCtl.SetOnDeviceDataError({});
+    for (const DeviceEntry &entry : DevListBox) {
+        if (!entry.device)
+            continue;
+        entry.device->SetDataHandler(nullptr);
+        try {
+            entry.device->ReleaseDevice();
+        } catch (const EControllerError &) {
+            // Gone either way; nobody is left to tell.
+        }
+    }
+    DevListBox.clear();
+}
+
 void UsbLink::log(const std::string &line)
 {
     m_window.HistoryListBox.appendNote(line);
@@ -104,7 +120,11 @@ void UsbLink::USBConClick()
         return;
     }
     if (USBConDown) {
+        // A burst cut off by the last disconnect is dropped whole: left open,
+        // the first report without payload would close an empty burst and
+        // show the previous frame once more as a new reading.
         m_window.assembler.BurstText.clear();
+        m_window.assembler.BurstPending = false;
         ReadBtnClick();
         SendDataClick();
         // The request goes out before the reader starts.

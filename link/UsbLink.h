@@ -55,6 +55,9 @@ public:
     // device-change handler runs the first pass, which fills the device list
     // and selects the bridge.
     UsbLink(HidPlatform &hid, UiDispatcher &dispatcher, Window window);
+    // Stops reading and gives every claimed device back before the
+    // controller goes, so no report reaches a window that is gone.
+    ~UsbLink();
     UsbLink(const UsbLink &) = delete;
     UsbLink &operator=(const UsbLink &) = delete;
 

@@ -82,7 +82,9 @@ bool EventLoop::runDueTimer()
         return false;
     Timer *timer = next->first;
     // Like the desktop's timers: a late tick is not made up for with a burst.
-    next->second.due = std::max(next->second.due + next->second.interval, now);
+    next->second.due += next->second.interval;
+    if (next->second.due <= now)
+        next->second.due = now + next->second.interval;
     next->second.order = m_nextOrder++;
     timer->fire();
     return true;
@@ -101,7 +103,8 @@ bool EventLoop::run(const std::function<bool()> &done, TimePoint deadline, milli
         TimePoint wakeAt = std::min(deadline, steady_clock::now() + poll);
         for (const auto &[timer, period] : m_periods)
             wakeAt = std::min(wakeAt, period.due);
-        const auto wait = duration_cast<milliseconds>(wakeAt - steady_clock::now()).count();
+        // Rounded up: rounding down would spin with zero waits before a tick.
+        const auto wait = ceil<milliseconds>(wakeAt - steady_clock::now()).count();
 
         std::vector<pollfd> fds{{m_wakeFd, POLLIN, 0}};
         for (const auto &[fd, call] : m_watches)

@@ -283,5 +283,46 @@ TEST(UsbConnection, ADeviceChangeWhileConnectedStallsUntilTwoClicks)
     core.form->USBConClick(false);
 }
 
+TEST(UsbConnection, AWindowClosedWhileConnectedStopsReadingFirst)
+{
+    test::ScriptedHidPlatform hid;
+    hid.plug(test::fakeDevice("bridge"));
+    {
+        Core core(hid);
+        core.form->USBConClick(true);
+        ASSERT_TRUE(hid.waitForReadStarts(1));
+        hid.pushReport("/sys/devices/fake/bridge", {0x00, 0x01, 0x5A, 0, 0, 0, 0, 0, 0});
+    } // closed while connected, a report on its way
+    EXPECT_EQ(hid.openHandles(), 0) << "no reader left behind";
+}
+
+TEST(UsbConnection, ABurstCutOffByADisconnectIsNotClosedByTheNextConnect)
+{
+    test::ScriptedHidPlatform hid;
+    hid.plug(test::fakeDevice("bridge"));
+    Core core(hid);
+    long frames = 0;
+    core.form->setFrameObserver([&](const MeterReading &, const std::optional<DecodeError> &, bool) { ++frames; });
+    const std::string sample = "5A0003050559800101010006001000000B000400002030302E363620562000322E3031336B487A002E";
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = 0; i < sample.size(); i += 2)
+        bytes.push_back(static_cast<std::uint8_t>(std::stoi(sample.substr(i, 2), nullptr, 16)));
+    const std::uint8_t idle[8] = {};
+    for (std::size_t at = 0; at < bytes.size(); at += 7) {
+        std::uint8_t report[8] = {static_cast<std::uint8_t>(std::min<std::size_t>(7, bytes.size() - at))};
+        std::copy(bytes.begin() + static_cast<long>(at), bytes.begin() + static_cast<long>(at + report[0]), report + 1);
+        core.form->HidCtlDeviceData(0, report, 8);
+    }
+    core.form->HidCtlDeviceData(0, idle, 8);
+    ASSERT_EQ(frames, 1);
+
+    const std::uint8_t partial[8] = {0x02, 0x5A, 0x00};
+    core.form->HidCtlDeviceData(0, partial, 8); // a burst opens, then the link goes down
+    core.form->USBConClick(true);
+    core.form->HidCtlDeviceData(0, idle, 8);
+    EXPECT_EQ(frames, 1) << "the last frame is not shown again as a new reading";
+    core.form->USBConClick(false);
+}
+
 } // namespace
 } // namespace tolmar
