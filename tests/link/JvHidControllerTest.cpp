@@ -197,10 +197,16 @@ TEST_F(HidControllerClaim, RefusesIndexesOutsideTheListAndClaimedDevices)
     platform.plug(fakeDevice("hidraw0"));
     platform.plug(fakeDevice("hidraw1"));
     TJvHidDeviceController controller(platform, ui);
-    ASSERT_NE(controller.ClaimByIndex(1), nullptr);
+    TJvHidDevice *second = controller.ClaimByIndex(1);
+    ASSERT_NE(second, nullptr);
     for (const int index : {-1, 2, 1, 1000})
         EXPECT_EQ(controller.ClaimByIndex(index), nullptr) << index;
-    EXPECT_NE(controller.ClaimByIndex(0), nullptr);
+    TJvHidDevice *first = controller.ClaimByIndex(0);
+    EXPECT_NE(first, nullptr);
+    // Claimed objects belong to the claimer, who gives them back.
+    for (TJvHidDevice *device : {first, second})
+        if (device)
+            device->ReleaseDevice();
 }
 
 TEST_F(HidControllerClaim, EnumerationVisitsPresentDevicesUntilTheHandlerStops)
