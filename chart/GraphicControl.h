@@ -94,8 +94,8 @@ public:
     // Called after every change of state(), so the window can paint it.
     std::function<void()> onChanged;
 
-    // Start-up, in the main window's order: step 4 creates the pager with
-    // 160 points per page, step 6 resets the series, step 10 sets -40..+40.
+    // Start-up, in the main window's order: the pager with 160 points per
+    // page, later the series reset, last the vertical range -40..+40.
     void createChartPager();
     void resetSeries();
     void setStartVerticalRange();
@@ -104,12 +104,12 @@ public:
     // range to -fullScale..+fullScale; a long frame sets -60..+60.
     void setFullScaleRange(int fullScale);
     void setWaveformRange();
-    // Step 16, short frame: the page controls return, the value box goes.
+    // After a short frame: the page controls return, the value box goes.
     void showPageControls();
-    // Step 16.1, long frame: the page controls go, the value box shows the
+    // After a long frame: the page controls go, the value box shows the
     // reading's value and unit.
     void showWaveformValue(const std::string &valueText, const std::string &unitText);
-    // Step 16.3: a fresh pager and the waveform as page 1 on Series1.
+    // A long frame's waveform: a fresh pager and the samples as page 1 on Series1.
     template <typename Samples>
     void buildWaveformPage(const Samples &samples)
     {

@@ -63,9 +63,9 @@ public:
     bool decodeWaveform();
 
     const std::optional<DecodeError> &error() const { return m_error; }
-    // The function code of step 9, or -1 before it ran.
+    // The function code decodeFunction() read, or -1 before it ran.
     int functionCode() const { return m_functionCode; }
-    // Step 10's sub-mode character (text character 22).
+    // The sub-mode character (text character 22).
     char subMode() const;
     bool isLongFrame() const;
     const std::string &decimalSeparator() const { return m_separator; }
