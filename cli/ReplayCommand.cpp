@@ -3,11 +3,11 @@
 #include "cli/ReadingJson.h"
 #include "meter/FrameDecoder.h"
 #include "platform/NoHidPlatform.h"
+#include "platform/NumberText.h"
 #include "platform/Prompts.h"
 #include "platform/UiDispatcher.h"
 #include "platform/virtual/VirtualTime.h"
 
-#include <cctype>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -28,23 +28,9 @@ const char *const replayHelp =
     "      Exit status 2 if a line was not a report, else 1 if a frame failed.\n";
 
 namespace {
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-}
-
 std::optional<int> byteToken(const std::string &line, std::size_t at)
 {
-    if (at + 2 > line.size())
-        return std::nullopt;
-    const int high = hexValue(line[at]);
-    const int low = hexValue(line[at + 1]);
-    if (high < 0 || low < 0)
-        return std::nullopt;
-    return high * 16 + low;
+    return hexByte(std::string_view(line).substr(at, 2));
 }
 
 struct Report {

@@ -1,5 +1,7 @@
 #include "link/BridgeReports.h"
 
+#include "platform/NumberText.h"
+
 #include <cstdio>
 
 namespace tolmar {
@@ -49,12 +51,10 @@ std::string DescribeDevice(const std::string &product, const std::string &serial
 
 std::string hexBytesLine(const std::uint8_t *bytes, std::size_t count)
 {
-    static constexpr char digits[] = "0123456789ABCDEF";
     std::string line;
     line.reserve(3 * count);
     for (std::size_t i = 0; i < count; ++i) {
-        line += digits[bytes[i] >> 4];
-        line += digits[bytes[i] & 0x0F];
+        appendHexByte(line, bytes[i]);
         line += ' ';
     }
     return line;

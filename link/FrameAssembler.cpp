@@ -1,11 +1,11 @@
 #include "link/FrameAssembler.h"
 
 #include "meter/ReadingFrame.h"
+#include "platform/NumberText.h"
 
 namespace tolmar {
 
 namespace {
-constexpr char hexDigits[] = "0123456789ABCDEF";
 // Frame texts never need more than this; see ReadingFrame().
 constexpr std::size_t storedLimit = frame::longFrameLength;
 } // namespace
@@ -32,10 +32,8 @@ void FrameAssembler::HidCtlDeviceData(std::uint8_t reportId, const std::uint8_t 
         RequestIdleCount = 0;
         BurstPending = true;
         // A report shorter than its count gives what it holds.
-        for (std::size_t k = 1; k <= static_cast<std::size_t>(count) && k < size; ++k) {
-            BurstText += hexDigits[data[k] >> 4];
-            BurstText += hexDigits[data[k] & 0x0F];
-        }
+        for (std::size_t k = 1; k <= static_cast<std::size_t>(count) && k < size; ++k)
+            appendHexByte(BurstText, data[k]);
         m_history.appendReport(reportId, data, size);
         return;
     }

@@ -1,5 +1,8 @@
 #include "link/HistoryLog.h"
 
+#include "link/BridgeReports.h"
+#include "platform/NumberText.h"
+
 #include <vector>
 
 namespace tolmar {
@@ -8,27 +11,13 @@ namespace {
 constexpr std::uint8_t reportEntry = 0;
 constexpr std::uint8_t noteEntry = 1;
 constexpr std::size_t headerSize = 6;
-constexpr char hexDigits[] = "0123456789ABCDEF";
-
-void appendHex(std::string &text, std::uint8_t byte)
-{
-    text += hexDigits[byte >> 4];
-    text += hexDigits[byte & 0x0F];
-}
 } // namespace
 
 std::string reportText(std::uint8_t reportId, const std::uint8_t *data, std::size_t size)
 {
-    std::string text;
-    text.reserve(6 + 3 * size);
-    text += "R ";
-    appendHex(text, reportId);
-    text += "  ";
-    for (std::size_t i = 0; i < size; ++i) {
-        appendHex(text, data[i]);
-        text += ' ';
-    }
-    return text;
+    std::string text = "R ";
+    appendHexByte(text, reportId);
+    return text + "  " + hexBytesLine(data, size);
 }
 
 void HistoryLog::appendReport(std::uint8_t reportId, const std::uint8_t *data, std::size_t size)

@@ -57,13 +57,7 @@ TJvHidDevice::TJvHidDevice(std::unique_ptr<TJvHidPnPInfo> info, TJvHidDeviceCont
 {
     // A new object is neither claimed nor enumerated, so it opens the device
     // directly rather than through openMain().
-    std::uint32_t error = 0;
-    const HidInterfaceInfo where{m_pnpInfo->DevicePath, m_pnpInfo->DeviceInstance};
-    m_mainHandle = m_platform.open(where, HidAccess::ReadWrite, error);
-    m_canReadWrite = m_mainHandle != nullptr;
-    if (!m_mainHandle)
-        m_mainHandle = m_platform.open(where, HidAccess::QueryOnly, error);
-    if (!m_mainHandle)
+    if (!openReadWriteOrQueries())
         throw EControllerError(EControllerError::cannotOpen);
     HidAttributes attributes;
     attributes.Size = 12;
@@ -85,12 +79,8 @@ bool TJvHidDevice::CanReadWrite() const
     return m_canReadWrite;
 }
 
-bool TJvHidDevice::openMain()
+bool TJvHidDevice::openReadWriteOrQueries()
 {
-    if (m_mainHandle)
-        return true;
-    if (!mayOpen())
-        return false;
     std::uint32_t error = 0;
     const HidInterfaceInfo where{m_pnpInfo->DevicePath, m_pnpInfo->DeviceInstance};
     m_mainHandle = m_platform.open(where, HidAccess::ReadWrite, error);
@@ -98,6 +88,15 @@ bool TJvHidDevice::openMain()
     if (!m_mainHandle)
         m_mainHandle = m_platform.open(where, HidAccess::QueryOnly, error);
     return m_mainHandle != nullptr;
+}
+
+bool TJvHidDevice::openMain()
+{
+    if (m_mainHandle)
+        return true;
+    if (!mayOpen())
+        return false;
+    return openReadWriteOrQueries();
 }
 
 void TJvHidDevice::closeMain()

@@ -150,6 +150,7 @@ private:
 
     bool mayOpen() const { return m_present && (m_claimed || m_inEnumeration); }
     bool openMain();      // under m_mutex
+    bool openReadWriteOrQueries(); // read-write, else for queries only; sets m_canReadWrite
     void closeMain();     // under m_mutex
     void closeHandles();  // main and read handle
     void startReaderIfAllowed();

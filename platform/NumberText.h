@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,6 +33,14 @@ inline std::optional<int> hexByte(std::string_view text)
     if ((high | low) < 0)
         return std::nullopt;
     return high * 16 + low;
+}
+
+// Appends a byte as two uppercase hexadecimal digits: the inverse of hexByte.
+inline void appendHexByte(std::string &text, std::uint8_t byte)
+{
+    static constexpr char digits[] = "0123456789ABCDEF";
+    text += digits[byte >> 4];
+    text += digits[byte & 0x0F];
 }
 
 // A decimal integer: leading blanks skipped, an optional sign, then digits and
