@@ -1,6 +1,9 @@
 #!/bin/sh
 # Installs what Tolmar needs to build, run and test on Debian 12 or Ubuntu.
 # Safe to run again: apt-get skips what is already there.
+# qt6-charts-dev needs the Qt OpenGL development files but does not pull them
+# in without recommends, hence libqt6opengl6-dev. scripts/check-fresh-machine.sh
+# proves this list on a fresh Debian 12.
 set -eu
 
 if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
@@ -8,8 +11,8 @@ if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
 $SUDO apt-get update
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends \
     cmake make g++ pkg-config \
-    qt6-base-dev qt6-charts-dev libgl-dev \
-    libudev-dev libexpat1-dev \
+    qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev \
+    libudev-dev \
     libgtest-dev libgmock-dev libbenchmark-dev \
     locales fonts-dseg fonts-dejavu-core fonts-liberation2 \
     xvfb xauth
