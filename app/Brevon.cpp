@@ -167,7 +167,7 @@ void TFCOMM::stateChanged()
     GroupBox1->refresh();
     for (std::size_t i = 0; i < recordLimitItems.size(); ++i)
         if (recordLimitItems[i])
-            recordLimitItems[i]->setChecked(s.recordLimitChecked[i]);
+            recordLimitItems[i]->setChecked(m_core.recording.state().recordLimitChecked[i]);
     if (Form1->isVisible() != s.aboutVisible) {
         if (s.aboutVisible) {
             Form1->show();

@@ -21,6 +21,8 @@ MainForm::MainForm(const MainFormPlatform &platform, MainFormView &view)
     , Timer4(platform.timers, 2000, true)
     , graphicControl(Chart1, timerChange, platform.prompts)
     , judge(Timer4, platform.prompts, platform.locale)
+    , recording(cds1, {m_reading, Timer1, Timer2, Trecord, platform.clock, platform.locale, platform.prompts,
+                       graphicControl})
     , m_platform(platform)
     , m_view(view)
     , m_assembler(m_state.statusPanels[1], m_history,
@@ -39,6 +41,7 @@ MainForm::MainForm(const MainFormPlatform &platform, MainFormView &view)
     Timer3.setOnTimer([this] { Timer3Timer(); });
     graphicControl.onChanged = [this] { changed(); };
     judge.onChanged = [this] { changed(); };
+    recording.onChanged = [this] { changed(); };
 }
 
 void MainForm::FormCreate()
@@ -48,6 +51,9 @@ void MainForm::FormCreate()
     m_state.B2400Visible = false;
     m_state.B4800Visible = false;
     m_state.B9600Visible = false;
+
+    // The reading table opens empty; numbering starts at 0, the limit at 10000.
+    recording.start();
 
     graphicControl.createChartPager(); // 160 points per page
 
@@ -178,9 +184,15 @@ std::string MainForm::T1VALUE() const
     return judge.state().T1VALUE;
 }
 
-// The reading table joins these with recording.
-void MainForm::INDataToTable() {}
-void MainForm::INDataToTable1() {}
+void MainForm::INDataToTable()
+{
+    recording.INDataToTable();
+}
+
+void MainForm::INDataToTable1()
+{
+    recording.INDataToTable1();
+}
 
 std::string formatStatusClock(const LocalDateTime &t, const std::string &dayName)
 {

@@ -11,6 +11,8 @@
 #include "platform/Clock.h"
 #include "platform/Timers.h"
 #include "record/Judge.h"
+#include "record/ReadingTable.h"
+#include "record/Recording.h"
 
 #include <array>
 #include <functional>
@@ -50,8 +52,6 @@ struct MainFormState {
     bool B9600Visible = true;
     std::string systeminfomation; // the system-default decimal separator
     bool aboutVisible = false;    // the about box TForm1
-    // Record menu: "1000", "5000", "10000", "50000", "100000", "limitless".
-    std::array<bool, 6> recordLimitChecked = {false, false, true, false, false, false};
     LcdState lcd; // the virtual LCD Panel4 and the link activity lamp
 };
 
@@ -115,6 +115,12 @@ public:
     PointStore Chart1;
     GraphicControl graphicControl;
     Judge judge;
+    // The reading table, the grid DBGrid1 shows it; recording fills it.
+    ReadingTable cds1;
+    Recording recording;
+    // RecordNew ("Close Data") and the chart's btnNew.
+    void RecordNewClick() { recording.ClearReadingTable(); }
+    void btnNewClick() { recording.ClearReadingTable(); }
 
 private:
     void changed() { m_view.stateChanged(); }

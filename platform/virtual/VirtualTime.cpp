@@ -44,8 +44,9 @@ void VirtualTime::advance(std::int64_t ms)
             break;
         Timer *timer = next->first;
         m_nowMs = next->second.dueMs;
+        // The next period keeps the timer's place among timers due together:
+        // the order they were started in (enabled, or given a new interval).
         next->second.dueMs += next->second.intervalMs;
-        next->second.order = m_nextOrder++;
         timer->fire();
     }
     m_nowMs = target;

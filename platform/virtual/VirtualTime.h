@@ -20,7 +20,8 @@ public:
 
     // Moves time forward, firing every period that elapses on the way, in
     // order of their due times (timers due together fire in the order they
-    // were armed). Handlers may arm, disarm or destroy timers.
+    // were started: enabled, or restarted by a new interval). Handlers may
+    // arm, disarm or destroy timers.
     void advance(std::int64_t ms);
     void setNow(const LocalDateTime &t);
     // Milliseconds since this object was created.

@@ -58,7 +58,11 @@ TEST(MainFormStartUp, StateAfterFormCreate)
     EXPECT_FALSE(s.Memo1Visible || s.B2400Visible || s.B4800Visible || s.B9600Visible);
     EXPECT_EQ(s.systeminfomation, ",");
     EXPECT_FALSE(s.aboutVisible);
-    EXPECT_EQ(s.recordLimitChecked, (std::array<bool, 6>{false, false, true, false, false, false}));
+    EXPECT_EQ(f.form.recording.state().recordLimitChecked,
+              (std::array<bool, 6>{false, false, true, false, false, false}));
+    EXPECT_EQ(f.form.recording.NextRecordNo, 0);
+    EXPECT_EQ(f.form.recording.RecordLimit, 10000);
+    EXPECT_TRUE(f.form.cds1.empty());
     EXPECT_GT(f.view.changes, 0);
 }
 

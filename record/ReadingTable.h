@@ -1,0 +1,115 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace tolmar {
+
+// The fields of the reading table, in their order.
+enum class FieldType { Int32, Time, String };
+struct ReadingField {
+    const char *name;
+    FieldType type;
+    int width; // characters, for strings
+};
+inline constexpr std::array<ReadingField, 7> readingFields{{
+    {"No", FieldType::Int32, 0},
+    {"Time", FieldType::Time, 0},
+    {"DC/AC", FieldType::String, 20},
+    {"Value", FieldType::String, 20},
+    {"Unit", FieldType::String, 20},
+    {"Auto", FieldType::String, 20},
+    {"Nval", FieldType::Int32, 0},
+}};
+inline constexpr std::size_t stringFieldWidth = 20;
+
+// A record's change state, as the data set's change log keeps it: every
+// record this program appends is an insertion; a loaded record keeps the
+// state its file gave it.
+inline constexpr std::uint8_t rowStateInserted = 4;
+
+// One record. The texts of DC/AC, Value, Unit and Auto are empty when the
+// field is null: the data set stores an empty text as null. Time counts
+// milliseconds since midnight.
+struct ReadingRecord {
+    std::optional<std::int32_t> No;
+    std::optional<std::int32_t> Time;
+    std::string_view DCAC;
+    std::string_view Value;
+    std::string_view Unit;
+    std::string_view Auto;
+    std::optional<std::int32_t> Nval;
+    std::uint8_t changeState = rowStateInserted;
+};
+
+// A text cut to the field width: 20 characters of UTF-8, or 20 bytes of a
+// text that is not UTF-8 (the meter's own bytes).
+std::string_view cutToFieldWidth(std::string_view text);
+
+class ReadingTableSnapshot;
+
+// The reading table cds1: an append-only store of records, built for a
+// "limitless" recording of ten million of them.
+//
+// A record costs 22 bytes: its numbers in columns, and one pointer to its four
+// texts, which are kept once per distinct combination (a meter shows few
+// distinct values, units and functions, so combinations repeat). Records live
+// in fixed chunks that are never moved or changed once written, so a snapshot
+// (a row count plus shared ownership of the chunks and texts) can be read on
+// another thread while recording goes on, and outlives a clear.
+class ReadingTable {
+public:
+    ReadingTable();
+    ~ReadingTable();
+    ReadingTable(ReadingTable &&) noexcept;
+    ReadingTable &operator=(ReadingTable &&) noexcept;
+    ReadingTable(const ReadingTable &) = delete;
+    ReadingTable &operator=(const ReadingTable &) = delete;
+
+    std::size_t size() const { return m_count; }
+    bool empty() const { return m_count == 0; }
+    // Texts are cut to the field width.
+    void append(const ReadingRecord &record);
+    // The record at index (0 <= index < size()); its texts stay valid as long
+    // as the table is not cleared or replaced.
+    ReadingRecord at(std::size_t index) const;
+    void clear();
+    ReadingTableSnapshot snapshot() const;
+
+    // Heap bytes held for records and texts.
+    std::size_t bytesUsed() const;
+
+private:
+    friend class ReadingTableSnapshot;
+    struct Chunk;
+    class TextPool;
+    static ReadingRecord read(const std::vector<std::shared_ptr<Chunk>> &chunks, std::size_t index);
+
+    std::vector<std::shared_ptr<Chunk>> m_chunks;
+    std::shared_ptr<TextPool> m_texts;
+    std::size_t m_count = 0;
+};
+
+// The records of a table as they were when the snapshot was taken, readable
+// from any thread; appends and clears of the table do not reach it.
+class ReadingTableSnapshot {
+public:
+    ReadingTableSnapshot() = default;
+    std::size_t size() const { return m_count; }
+    ReadingRecord at(std::size_t index) const;
+
+private:
+    friend class ReadingTable;
+    std::vector<std::shared_ptr<ReadingTable::Chunk>> m_chunks;
+    std::shared_ptr<ReadingTable::TextPool> m_texts;
+    std::size_t m_count = 0;
+};
+
+} // namespace tolmar
