@@ -11,6 +11,7 @@ const Command commands[] = {
     {"decode", decodeHelp, decodeCommand},
     {"replay", replayHelp, replayCommand},
     {"monitor", monitorHelp, monitorCommand},
+    {"record", recordHelp, recordCommand},
     {"devices", devicesHelp, devicesCommand},
 };
 

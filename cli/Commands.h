@@ -25,6 +25,8 @@ int replayCommand(const Args &args, std::ostream &out, std::ostream &err);
 extern const char *const replayHelp;
 int monitorCommand(const Args &args, std::ostream &out, std::ostream &err);
 extern const char *const monitorHelp;
+int recordCommand(const Args &args, std::ostream &out, std::ostream &err);
+extern const char *const recordHelp;
 int devicesCommand(const Args &args, std::ostream &out, std::ostream &err);
 extern const char *const devicesHelp;
 

@@ -1,13 +1,19 @@
 #include "cli/Commands.h"
 #include "cli/HeadlessForm.h"
+#include "cli/RecordJson.h"
+#include "cli/RecordingOptions.h"
+#include "cli/StreamPrompts.h"
 #include "cli/ReadingJson.h"
 #include "meter/FrameDecoder.h"
 #include "platform/NoHidPlatform.h"
+#include "platform/PassiveBridgePlatform.h"
 #include "platform/NumberText.h"
 #include "platform/Prompts.h"
 #include "platform/UiDispatcher.h"
 #include "platform/virtual/VirtualTime.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <optional>
@@ -25,7 +31,15 @@ const char *const replayHelp =
     "      decoded frame prints one JSON line with the keys of decode, or\n"
     "      {\"error\": \"...\"} for a frame that does not decode. A line that is\n"
     "      not a report is reported with its line number on standard error.\n"
-    "      Exit status 2 if a line was not a report, else 1 if a frame failed.\n";
+    "      Exit status 2 if a line was not a report, else 1 if a frame failed.\n"
+    "  replay --record [--every-frame | --interval N] [--repeat] [--limit L]\n"
+    "         [--start HH:MM:SS.mmm] [--decimal-separator C] [FILE|-]\n"
+    "      Records the capture as the window would, on virtual time: a passive\n"
+    "      \"USB to Serial\" bridge is connected first, report line k (from 0) is\n"
+    "      handled at the start time (default 00:00:00.000) + k ms after every\n"
+    "      window timer due by then, and the session is disconnected at the end\n"
+    "      of the input. Prints the appended records instead of the readings;\n"
+    "      frames that do not decode are told on standard error.\n";
 
 namespace {
 std::optional<int> byteToken(const std::string &line, std::size_t at)
@@ -68,37 +82,29 @@ std::optional<Report> parseReport(std::string line)
         at += 2;
     }
 }
-} // namespace
-
-int replayCommand(const Args &args, std::ostream &out, std::ostream &err)
+// The lines of a capture, each handed to the form as a report; a line that
+// is no report is named on the error stream. Returns 2 if there was one.
+template <typename BeforeLine>
+int feedReports(std::istream &in, MainForm &form, std::ostream &err, BeforeLine beforeLine)
 {
-    std::optional<std::string> separator;
-    std::optional<std::string> path;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string &arg = args[i];
-        if (arg == "--decimal-separator" && i + 1 < args.size() && !args[i + 1].empty())
-            separator = args[++i];
-        else if (arg.rfind("--decimal-separator=", 0) == 0 && arg.size() > 20)
-            separator = arg.substr(20);
-        else if (arg.rfind("--", 0) == 0)
-            return usageError(err, "replay: unknown or incomplete option " + arg);
-        else if (path)
-            return usageError(err, "replay takes one FILE");
-        else
-            path = arg;
-    }
-
-    std::ifstream file;
-    std::istream *in = &std::cin;
-    if (path && *path != "-") {
-        file.open(*path);
-        if (!file) {
-            err << "tolmar-cli: replay: cannot open " << *path << "\n";
-            return 2;
+    int status = 0;
+    std::string line;
+    for (long number = 1; std::getline(in, line); ++number) {
+        beforeLine(number - 1);
+        const auto report = parseReport(line);
+        if (!report) {
+            err << "tolmar-cli: replay: line " << number << " is not a report: " << line << "\n";
+            status = 2;
+            continue;
         }
-        in = &file;
+        form.HidCtlDeviceData(report->id, report->data.data(), report->data.size());
     }
+    return status;
+}
 
+int replayReadings(std::istream &in, const std::optional<std::string> &separator, std::ostream &out,
+                   std::ostream &err)
+{
     VirtualTime time; // a capture replays at once: time stands still
     ScriptedPrompts prompts;
     NoHidPlatform noHid;
@@ -114,18 +120,113 @@ int replayCommand(const Args &args, std::ostream &out, std::ostream &err)
             out << readingJson(reading, longFrame) << "\n";
         }
     });
+    return std::max(status, feedReports(in, headless.form(), err, [](long) {}));
+}
 
-    std::string line;
-    for (long number = 1; std::getline(*in, line); ++number) {
-        const auto report = parseReport(line);
-        if (!report) {
-            err << "tolmar-cli: replay: line " << number << " is not a report: " << line << "\n";
-            status = 2;
-            continue;
+// A connected session on virtual time: report line k is handled at start +
+// k ms, the bridge's report period, after every timer due by then.
+int replayRecording(std::istream &in, const std::optional<std::string> &separator, const RecordingOptions &options,
+                    const LocalDateTime &start, std::ostream &out, std::ostream &err)
+{
+    VirtualTime time(start);
+    StreamPrompts prompts(err, "replay");
+    PassiveBridgePlatform bridge;
+    InlineUiDispatcher dispatcher;
+    HeadlessForm headless(separator, {time, time, prompts, bridge, dispatcher});
+    MainForm &form = headless.form();
+    int status = 0;
+    form.setFrameObserver([&](const MeterReading &, const std::optional<DecodeError> &error, bool) {
+        if (error) {
+            err << "tolmar-cli: replay: frame not decoded: " << error->what << "\n";
+            status = std::max(status, 1);
         }
-        headless.form().HidCtlDeviceData(report->id, report->data.data(), report->data.size());
+    });
+    form.recording.onRecordAppended = [&](std::size_t index) { out << recordJson(form.cds1.at(index)) << "\n"; };
+    options.apply(form.recording);
+
+    form.USBConClick(true); // as a click on "USB Connection"
+    if (!form.link().USBConDown) {
+        err << "tolmar-cli: replay: the passive bridge did not connect\n";
+        return 1;
     }
+    status = std::max(status, feedReports(in, form, err, [&](long k) { time.advance(k - time.elapsedMs()); }));
+    // As a click on the toggle: a pending sampling tick does not fire.
+    if (form.link().USBConDown)
+        form.USBConClick(false);
     return status;
+}
+
+} // namespace
+
+namespace {
+// "HH:MM:SS.mmm" (the milliseconds may be left out).
+std::optional<LocalDateTime> parseStartTime(const std::string &text)
+{
+    int hour = 0, minute = 0, second = 0, ms = 0;
+    char tail = 0;
+    const int fields = std::sscanf(text.c_str(), "%2d:%2d:%2d.%3d%c", &hour, &minute, &second, &ms, &tail);
+    if ((fields != 3 && fields != 4) || text.size() < 8 || hour > 23 || minute > 59 || second > 59 || hour < 0
+        || minute < 0 || second < 0 || ms < 0)
+        return std::nullopt;
+    if (fields == 3 && text.size() != 8)
+        return std::nullopt;
+    if (fields == 4 && text.size() != 12)
+        return std::nullopt;
+    return LocalDateTime{2024, 3, 5, hour, minute, second, ms, 2};
+}
+} // namespace
+
+int replayCommand(const Args &args, std::ostream &out, std::ostream &err)
+{
+    std::optional<std::string> separator;
+    std::optional<std::string> path;
+    bool record = false;
+    RecordingOptions options;
+    bool recordingOptionGiven = false;
+    LocalDateTime start{2024, 3, 5, 0, 0, 0, 0, 2};
+    bool startGiven = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string &arg = args[i];
+        std::string error;
+        if (arg == "--decimal-separator" && i + 1 < args.size() && !args[i + 1].empty()) {
+            separator = args[++i];
+        } else if (arg.rfind("--decimal-separator=", 0) == 0 && arg.size() > 20) {
+            separator = arg.substr(20);
+        } else if (arg == "--record") {
+            record = true;
+        } else if (arg == "--start") {
+            const auto time = i + 1 < args.size() ? parseStartTime(args[i + 1]) : std::nullopt;
+            if (!time)
+                return usageError(err, "replay: --start takes a time of day HH:MM:SS.mmm");
+            start = *time;
+            startGiven = true;
+            ++i;
+        } else if (options.parse(args, i, error)) {
+            if (!error.empty())
+                return usageError(err, "replay: " + error);
+            recordingOptionGiven = true;
+        } else if (arg.rfind("--", 0) == 0) {
+            return usageError(err, "replay: unknown or incomplete option " + arg);
+        } else if (path) {
+            return usageError(err, "replay takes one FILE");
+        } else {
+            path = arg;
+        }
+    }
+    if (!record && (recordingOptionGiven || startGiven))
+        return usageError(err, "replay: the recording options need --record");
+
+    std::ifstream file;
+    std::istream *in = &std::cin;
+    if (path && *path != "-") {
+        file.open(*path);
+        if (!file) {
+            err << "tolmar-cli: replay: cannot open " << *path << "\n";
+            return 2;
+        }
+        in = &file;
+    }
+    return record ? replayRecording(*in, separator, options, start, out, err) : replayReadings(*in, separator, out, err);
 }
 
 } // namespace tolmar::cli

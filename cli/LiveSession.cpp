@@ -1,0 +1,113 @@
+#include "cli/LiveSession.h"
+
+#include "cli/HeadlessForm.h"
+#include "cli/StreamPrompts.h"
+#include "platform/Clock.h"
+#include "platform/linux/LinuxHidPlatform.h"
+#include "platform/posix/EventLoop.h"
+#include "platform/sim/SimulatedHidPlatform.h"
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <memory>
+
+namespace tolmar::cli {
+
+namespace {
+std::atomic<bool> interrupted{false};
+
+extern "C" void onInterrupt(int)
+{
+    interrupted = true;
+}
+
+// SIGINT and SIGTERM end the session cleanly while it runs.
+class InterruptGuard {
+public:
+    InterruptGuard()
+    {
+        interrupted = false;
+        struct sigaction action {};
+        action.sa_handler = onInterrupt;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &m_oldInt);
+        sigaction(SIGTERM, &action, &m_oldTerm);
+    }
+    ~InterruptGuard()
+    {
+        sigaction(SIGINT, &m_oldInt, nullptr);
+        sigaction(SIGTERM, &m_oldTerm, nullptr);
+    }
+
+private:
+    struct sigaction m_oldInt {};
+    struct sigaction m_oldTerm {};
+};
+} // namespace
+
+int LiveSession::run(std::ostream &err, const std::function<void(MainForm &, const Clock &)> &setUp,
+                     const std::function<bool()> &done) const
+{
+    EventLoop loop;
+    SystemClock clock;
+    StreamPrompts prompts(err, command);
+    std::unique_ptr<HidPlatform> hid;
+    if (simulate)
+        hid = std::make_unique<SimulatedHidPlatform>(sim::Options{}, SimulatedHidPlatform::steadyClock());
+    else
+        hid = std::make_unique<LinuxHidPlatform>();
+    HeadlessForm headless(decimalSeparator, {loop, clock, prompts, *hid, loop});
+    MainForm &form = headless.form();
+    UsbLink &link = form.link();
+    const auto selectedBridge = [&link]() -> TJvHidDevice * {
+        return link.DevListIndex < 0 ? nullptr : link.DevListBox[static_cast<std::size_t>(link.DevListIndex)].device;
+    };
+    setUp(form, clock);
+
+    // Devices coming and going: a lost bridge ends the session; any other
+    // change stops reading (in the window the user then clicks twice), so
+    // the session connects again by itself.
+    bool bridgeGone = false;
+    loop.watch(link.HidCtl.NotificationFd(), [&] {
+        link.HidCtl.HandleDeviceNotifications();
+        TJvHidDevice *bridge = selectedBridge();
+        if (!bridge) {
+            bridgeGone = true;
+        } else if (!bridge->HasReader() && prompts.shown == 0) {
+            if (link.USBConDown)
+                form.USBConClick(false);
+            form.USBConClick(true);
+        }
+    });
+
+    InterruptGuard guard;
+    form.USBConClick(true);
+    if (prompts.shown > 0)
+        return 1; // no cable: the message is out
+    if (!link.USBConDown) {
+        err << "tolmar-cli: " << command
+            << ": the bridge opens for queries only: no permission to read and write it "
+               "(install the udev rule, see the README)\n";
+        return 1;
+    }
+
+    const auto deadline = seconds > 0
+        ? std::chrono::steady_clock::now() + std::chrono::microseconds(static_cast<long long>(seconds * 1e6))
+        : std::chrono::steady_clock::time_point::max();
+    loop.run([&] { return interrupted || done() || prompts.shown > 0 || bridgeGone || !link.USBConDown; },
+             deadline);
+
+    int status = 0;
+    if (prompts.shown > 0) {
+        status = 1; // the silent meter's message is out
+    } else if (bridgeGone || !link.USBConDown) {
+        err << "tolmar-cli: " << command << ": the bridge was removed\n";
+        status = 1;
+    }
+    if (link.USBConDown)
+        form.USBConClick(false); // disconnect as the button does
+    return status;
+}
+
+} // namespace tolmar::cli

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <string>
+
+namespace tolmar {
+class Clock;
+class MainForm;
+}
+
+namespace tolmar::cli {
+
+// A live session without a window, as monitor and record run it: connects to
+// the "USB to Serial" bridge (or the simulated meter) as the "USB Connection"
+// button does, runs the window's timers on the real clock until done() says
+// so, S seconds pass, Ctrl-C, or the link ends; then disconnects as the
+// button does. Link messages go to `err`. Returns the exit status: 0, or 1
+// when the link failed (no cable, a silent meter, the cable pulled).
+struct LiveSession {
+    const char *command; // "monitor", "record": names the messages
+    bool simulate = false;
+    double seconds = 0;  // 0: no time limit
+    std::optional<std::string> decimalSeparator;
+
+    // setUp runs before connecting: observers, recording options.
+    int run(std::ostream &err, const std::function<void(MainForm &, const Clock &)> &setUp,
+            const std::function<bool()> &done) const;
+};
+
+} // namespace tolmar::cli

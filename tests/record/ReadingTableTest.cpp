@@ -1,0 +1,127 @@
+#include "record/ReadingTable.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+
+namespace tolmar {
+namespace {
+
+ReadingRecord reading(int no, std::string_view value)
+{
+    ReadingRecord r;
+    r.No = no;
+    r.Time = 50'000'000 + no;
+    r.DCAC = "DC";
+    r.Value = value;
+    r.Unit = " V";
+    r.Auto = "pass";
+    return r;
+}
+
+TEST(ReadingTableFields, SevenFieldsInOrder)
+{
+    const char *names[] = {"No", "Time", "DC/AC", "Value", "Unit", "Auto", "Nval"};
+    for (std::size_t i = 0; i < readingFields.size(); ++i)
+        EXPECT_STREQ(readingFields[i].name, names[i]);
+    EXPECT_EQ(readingFields[3].type, FieldType::String);
+    EXPECT_EQ(readingFields[3].width, 20);
+    EXPECT_EQ(readingFields[1].type, FieldType::Time);
+}
+
+TEST(ReadingTableFields, TextsAreCutToTwentyCharacters)
+{
+    const struct {
+        std::string text;
+        std::string kept;
+    } cases[] = {
+        {"12345678901234567890", "12345678901234567890"},
+        {"123456789012345678901", "12345678901234567890"},
+        // UTF-8: twenty characters, not bytes.
+        {"\xd9\xab" "234567890123456789012", "\xd9\xab" "2345678901234567890"},
+        {"\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9",
+         "\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9\xc3\xa9"},
+        // Not UTF-8 (the meter's own bytes, Windows-1252 files): bytes.
+        {"\xb5\xb5\xb5\xb5\xb5\xb5\xb5\xb5\xb5\xb5\xb5\xb5\xb5\xb5\xb5\xb5\xb5\xb5\xb5\xb5\xb5\xb5",
+         "\xb5\xb5\xb5\xb5\xb5\xb5\xb5\xb5\xb5\xb5\xb5\xb5\xb5\xb5\xb5\xb5\xb5\xb5\xb5\xb5"},
+    };
+    for (const auto &c : cases) {
+        ReadingTable table;
+        ReadingRecord r;
+        r.Value = c.text;
+        r.Unit = c.text;
+        table.append(r);
+        EXPECT_EQ(table.at(0).Value, c.kept) << c.text;
+        EXPECT_EQ(table.at(0).Unit, c.kept);
+    }
+}
+
+TEST(ReadingTableRecords, NullsAndChangeStatesAreKept)
+{
+    ReadingTable table;
+    ReadingRecord loaded;
+    loaded.Nval = -7;
+    loaded.changeState = 8; // as a file gave it
+    table.append(loaded);
+    table.append(reading(3, "1.234"));
+
+    const ReadingRecord first = table.at(0);
+    EXPECT_EQ(first.No, std::nullopt);
+    EXPECT_EQ(first.Time, std::nullopt);
+    EXPECT_EQ(first.Nval, -7);
+    EXPECT_EQ(first.changeState, 8);
+    EXPECT_EQ(first.Value, "");
+
+    const ReadingRecord second = table.at(1);
+    EXPECT_EQ(second.No, 3);
+    EXPECT_EQ(second.Time, 50'000'003);
+    EXPECT_EQ(second.Nval, std::nullopt);
+    EXPECT_EQ(second.changeState, rowStateInserted);
+    EXPECT_EQ(second.DCAC, "DC");
+    EXPECT_EQ(second.Value, "1.234");
+    EXPECT_EQ(second.Unit, " V");
+    EXPECT_EQ(second.Auto, "pass");
+}
+
+TEST(ReadingTableRecords, ManyChunksReadBackAndRepeatedTextsAreKeptOnce)
+{
+    ReadingTable table;
+    constexpr int count = 200'000; // three chunks and a part
+    for (int i = 0; i < count; ++i)
+        table.append(reading(i, std::to_string(i % 100)));
+    ASSERT_EQ(table.size(), static_cast<std::size_t>(count));
+    for (int i : {0, 65'535, 65'536, 131'072, count - 1}) {
+        EXPECT_EQ(table.at(static_cast<std::size_t>(i)).No, i);
+        EXPECT_EQ(table.at(static_cast<std::size_t>(i)).Value, std::to_string(i % 100));
+    }
+    // Four chunks of 65,536 records at 22 bytes, and the texts once.
+    EXPECT_LT(table.bytesUsed(), 4u * 65'536 * 23) << "texts repeat: one copy each";
+}
+
+TEST(ReadingTableSnapshots, ASnapshotKeepsItsRowsThroughAppendsAndClears)
+{
+    ReadingTable table;
+    for (int i = 0; i < 70'000; ++i)
+        table.append(reading(i, "0.500"));
+    const ReadingTableSnapshot snapshot = table.snapshot();
+    // Read on another thread while recording goes on, then the table is cleared.
+    std::size_t sum = 0;
+    std::thread reader([&] {
+        for (std::size_t i = 0; i < snapshot.size(); ++i)
+            sum += static_cast<std::size_t>(*snapshot.at(i).No) + snapshot.at(i).Value.size();
+    });
+    for (int i = 0; i < 70'000; ++i)
+        table.append(reading(i, "new value"));
+    reader.join();
+    table.clear();
+    EXPECT_TRUE(table.empty());
+    ASSERT_EQ(snapshot.size(), 70'000u);
+    EXPECT_EQ(sum, 70'000ull * 69'999 / 2 + 70'000ull * 5);
+    EXPECT_EQ(snapshot.at(69'999).Value, "0.500");
+    table.append(reading(1, "after"));
+    EXPECT_EQ(table.at(0).Value, "after");
+}
+
+} // namespace
+} // namespace tolmar
