@@ -9,10 +9,11 @@ cd build
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel "$(nproc)" --timeout 300
 
 # The HID reader threads and their hand-over once more under ThreadSanitizer:
-# the Qt-free core tests in build-tsan, only the suites that run threads.
+# the Qt-free core tests in build-tsan, only the suites that run threads
+# (the reading table snapshot is read on a second thread too).
 cd ..
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLMAR_WERROR=ON -DTOLMAR_SANITIZE=thread \
     -DTOLMAR_BUILD_GUI=OFF -DTOLMAR_BUILD_BENCH=OFF -DBUILD_TESTING=ON
 cmake --build build-tsan --parallel "$(nproc)" --target core_tests
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-    ./build-tsan/tests/core_tests --gtest_filter='HidReader*:HidController*:SimulatedLink*:SimulatedHidPlatform*:UsbConnection*'
+    ./build-tsan/tests/core_tests --gtest_filter='HidReader*:HidController*:SimulatedLink*:SimulatedHidPlatform*:UsbConnection*:ReadingTableSnapshots*:CliRecord*'
