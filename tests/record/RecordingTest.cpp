@@ -149,12 +149,14 @@ TEST_P(RecordingInterval, RecordsFollowTheInterval)
         EXPECT_GE(gap, c.gapsAtLeast);
         EXPECT_LE(gap, c.gapsAtMost);
     }
-    // Each record holds the latest reading before its tick: the frame that
-    // completed last, which starts a period before the tick.
+    // Each record holds the latest reading before its tick. A frame
+    // completes with its 12th report, 12 ms after it starts; a tick due at
+    // the same millisecond as a report fires first, so it sees the frame
+    // that completed at least 1 ms before it.
     for (std::size_t i = 0; i < s.table().size(); ++i) {
         const ReadingRecord r = s.table().at(i);
         const int elapsed = *r.Time - 14 * 3600 * 1000;
-        const int latestFrame = (elapsed - 12) / c.periodMs;
+        const int latestFrame = (elapsed - 13) / c.periodMs;
         char expected[16];
         std::snprintf(expected, sizeof expected, "%02d.%02d", latestFrame / 100 % 100, latestFrame % 100);
         EXPECT_EQ(r.Value, expected) << "record " << i;
