@@ -3,6 +3,7 @@
 #include "cli/HeadlessForm.h"
 #include "cli/StreamPrompts.h"
 #include "platform/Clock.h"
+#include "platform/NumberText.h"
 #include "platform/linux/LinuxHidPlatform.h"
 #include "platform/posix/EventLoop.h"
 #include "platform/sim/SimulatedHidPlatform.h"
@@ -45,6 +46,32 @@ private:
     struct sigaction m_oldTerm {};
 };
 } // namespace
+
+bool LiveSession::parse(const std::vector<std::string> &args, std::size_t &i, long &count, std::string &error)
+{
+    const std::string &arg = args[i];
+    const bool hasValue = i + 1 < args.size();
+    if (arg == "--simulate") {
+        simulate = true;
+    } else if (arg == "--count" && hasValue) {
+        const auto n = parseInteger(args[++i]);
+        if (!n || *n <= 0)
+            error = "--count takes a whole number above 0";
+        else
+            count = *n;
+    } else if (arg == "--seconds" && hasValue) {
+        const auto s = parseFloat(args[++i], ".");
+        if (!s || *s <= 0 || *s > 1e9)
+            error = "--seconds takes a number above 0";
+        else
+            seconds = *s;
+    } else if (arg == "--decimal-separator" && hasValue && !args[i + 1].empty()) {
+        decimalSeparator = args[++i];
+    } else {
+        return false;
+    }
+    return true;
+}
 
 int LiveSession::run(std::ostream &err, const std::function<void(MainForm &, const Clock &)> &setUp,
                      const std::function<bool()> &done) const

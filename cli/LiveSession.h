@@ -4,6 +4,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 namespace tolmar {
 class Clock;
@@ -19,10 +20,15 @@ namespace tolmar::cli {
 // button does. Link messages go to `err`. Returns the exit status: 0, or 1
 // when the link failed (no cable, a silent meter, the cable pulled).
 struct LiveSession {
-    const char *command; // "monitor", "record": names the messages
+    const char *command = ""; // "monitor", "record": names the messages
     bool simulate = false;
     double seconds = 0;  // 0: no time limit
     std::optional<std::string> decimalSeparator;
+
+    // Takes args[i] (and its value) when it is --simulate, --count N,
+    // --seconds S or --decimal-separator C; false when it is none of these.
+    // `error` is set for one of them with a bad value.
+    bool parse(const std::vector<std::string> &args, std::size_t &i, long &count, std::string &error);
 
     // setUp runs before connecting: observers, recording options.
     int run(std::ostream &err, const std::function<void(MainForm &, const Clock &)> &setUp,

@@ -33,33 +33,17 @@ std::string timeOfDay(const LocalDateTime &t)
 
 int monitorCommand(const Args &args, std::ostream &out, std::ostream &err)
 {
-    bool simulate = false;
+    LiveSession session;
+    session.command = "monitor";
     long count = 0;
-    double seconds = 0;
-    std::optional<std::string> separator;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string &arg = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (arg == "--simulate") {
-            simulate = true;
-        } else if (arg == "--count" && hasValue) {
-            const auto n = parseInteger(args[++i]);
-            if (!n || *n <= 0)
-                return usageError(err, "monitor: --count takes a whole number above 0");
-            count = *n;
-        } else if (arg == "--seconds" && hasValue) {
-            const auto s = parseFloat(args[++i], ".");
-            if (!s || *s <= 0 || *s > 1e9)
-                return usageError(err, "monitor: --seconds takes a number above 0");
-            seconds = *s;
-        } else if (arg == "--decimal-separator" && hasValue && !args[i + 1].empty()) {
-            separator = args[++i];
-        } else {
-            return usageError(err, "monitor: unknown or incomplete option " + arg);
-        }
+        std::string error;
+        if (!session.parse(args, i, count, error))
+            return usageError(err, "monitor: unknown or incomplete option " + args[i]);
+        if (!error.empty())
+            return usageError(err, "monitor: " + error);
     }
 
-    LiveSession session{"monitor", simulate, seconds, separator};
     long frames = 0;
     return session.run(
         err,

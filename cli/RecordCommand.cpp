@@ -20,38 +20,18 @@ const char *const recordHelp =
 
 int recordCommand(const Args &args, std::ostream &out, std::ostream &err)
 {
-    bool simulate = false;
+    LiveSession session;
+    session.command = "record";
     long count = 0;
-    double seconds = 0;
-    std::optional<std::string> separator;
     RecordingOptions options;
     for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string &arg = args[i];
-        const bool hasValue = i + 1 < args.size();
         std::string error;
-        if (options.parse(args, i, error)) {
-            if (!error.empty())
-                return usageError(err, "record: " + error);
-        } else if (arg == "--simulate") {
-            simulate = true;
-        } else if (arg == "--count" && hasValue) {
-            const auto n = parseInteger(args[++i]);
-            if (!n || *n <= 0)
-                return usageError(err, "record: --count takes a whole number above 0");
-            count = *n;
-        } else if (arg == "--seconds" && hasValue) {
-            const auto s = parseFloat(args[++i], ".");
-            if (!s || *s <= 0 || *s > 1e9)
-                return usageError(err, "record: --seconds takes a number above 0");
-            seconds = *s;
-        } else if (arg == "--decimal-separator" && hasValue && !args[i + 1].empty()) {
-            separator = args[++i];
-        } else {
-            return usageError(err, "record: unknown or incomplete option " + arg);
-        }
+        if (!options.parse(args, i, error) && !session.parse(args, i, count, error))
+            return usageError(err, "record: unknown or incomplete option " + args[i]);
+        if (!error.empty())
+            return usageError(err, "record: " + error);
     }
 
-    LiveSession session{"record", simulate, seconds, separator};
     long records = 0;
     return session.run(
         err,

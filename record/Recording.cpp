@@ -78,24 +78,30 @@ int Recording::tolerantInterval() const
     return parseInteger(text).value_or(0);
 }
 
+bool Recording::armSamplingTimer(Timer &armed, Timer &other)
+{
+    // An interval that cannot arm the timer records nothing: no tick may
+    // record this frame later either.
+    const auto interval = armingInterval();
+    if (!interval) {
+        m_peers.Timer1.setEnabled(false);
+        m_peers.Timer2.setEnabled(false);
+        return false;
+    }
+    // Enabling a running timer, or giving it the interval it has, keeps its
+    // period: a steady stream of frames ticks once per interval.
+    armed.setEnabled(true);
+    other.setEnabled(false);
+    armed.setInterval(*interval);
+    return true;
+}
+
 void Recording::INDataToTable()
 {
     if (!limitGateOpen())
         return;
     if (m_state.RecordSIChecked) {
-        // An interval that cannot arm the timer records nothing: no tick may
-        // record this frame later either.
-        const auto interval = armingInterval();
-        if (!interval) {
-            m_peers.Timer1.setEnabled(false);
-            m_peers.Timer2.setEnabled(false);
-            return;
-        }
-        // Enabling a running timer, or giving it the interval it has, keeps
-        // its period: a steady stream of frames ticks once per interval.
-        m_peers.Timer1.setEnabled(true);
-        m_peers.Timer2.setEnabled(false);
-        m_peers.Timer1.setInterval(*interval);
+        armSamplingTimer(m_peers.Timer1, m_peers.Timer2); // nothing is recorded now
         return;
     }
     m_peers.Timer1.setEnabled(false);
@@ -108,15 +114,7 @@ void Recording::INDataToTable1()
     if (!limitGateOpen())
         return;
     if (m_state.RecordSIChecked) {
-        const auto interval = armingInterval();
-        if (!interval) {
-            m_peers.Timer1.setEnabled(false);
-            m_peers.Timer2.setEnabled(false);
-            return;
-        }
-        m_peers.Timer1.setEnabled(false);
-        m_peers.Timer2.setEnabled(true);
-        m_peers.Timer2.setInterval(*interval);
+        armSamplingTimer(m_peers.Timer2, m_peers.Timer1);
         return;
     }
     m_peers.Timer1.setEnabled(false);

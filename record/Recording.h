@@ -120,6 +120,9 @@ private:
     // The interval text as an arming conversion reads it; nullopt when it
     // does not convert into a timer's interval.
     std::optional<unsigned> armingInterval();
+    // Interval recording: arms one sampling timer, stops the other; false
+    // (and both stopped) when the interval text cannot arm a timer.
+    bool armSamplingTimer(Timer &armed, Timer &other);
     int tolerantInterval() const;
     void changed();
 
