@@ -6,7 +6,10 @@
 
 namespace tolmar {
 
-TForm1::TForm1(QWidget *parent) : QDialog(parent)
+// A dialog of fixed size: a title, the system menu and the close box, no
+// minimise or maximise button.
+TForm1::TForm1(QWidget *parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint)
 {
     setObjectName("TForm1");
     setWindowTitle("Tolmar");

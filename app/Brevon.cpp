@@ -4,6 +4,8 @@
 #include "app/GraphicControlPanel.h"
 #include "app/JudgePanel.h"
 #include "app/Placement.h"
+#include "app/ReadingGrid.h"
+#include "app/RecordingPanel.h"
 #include "app/StatusBar.h"
 #include "meter/qt/LcdWidget.h"
 #include "meter/qt/LinkLamp.h"
@@ -13,24 +15,12 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
-#include <QHeaderView>
 #include <QLayout>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
-#include <QTableView>
 
 namespace tolmar {
-
-namespace {
-
-QFrame *panel(QWidget *parent, const char *name, int left, int top, int width, int height)
-{
-    auto *frame = place(new QFrame(parent), name, left, top, width, height);
-    frame->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    return frame;
-}
-} // namespace
 
 TFCOMM::TFCOMM(const MainFormPlatform &platform, QWidget *parent)
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
@@ -38,7 +28,7 @@ TFCOMM::TFCOMM(const MainFormPlatform &platform, QWidget *parent)
     , m_core(platform, *this)
 {
     setObjectName("FCOMM");
-    buildControls();
+    buildControls(platform);
     buildMenus();
     // Fixed size: the client area below the menu is 876 x 563.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -60,7 +50,7 @@ TFCOMM::TFCOMM(const MainFormPlatform &platform, QWidget *parent)
 
 TFCOMM::~TFCOMM() = default;
 
-void TFCOMM::buildControls()
+void TFCOMM::buildControls(const MainFormPlatform &platform)
 {
     Panel1 = new QWidget(this);
     Panel1->setObjectName("Panel1");
@@ -93,10 +83,14 @@ void TFCOMM::buildControls()
 
     Panel4 = new LcdWidget(Panel1);
     Panel4->move(10, 31);
-    Panel5 = panel(Panel1, "Panel5", 8, 184, 337, 33);
-    DBGrid1 = place(new QTableView(Panel1), "DBGrid1", 11, 216, 334, 321);
-    DBGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    DBGrid1->verticalHeader()->hide();
+    Panel5 = new RecordingPanel(m_core.recording, Panel1);
+    Panel5->move(8, 184);
+    connect(Panel5, &RecordingPanel::recordNewClicked, this, [this] {
+        m_core.RecordNewClick();
+        stateChanged();
+    });
+    // OpenDataFiles, saveas and BtPrint have no action yet.
+    DBGrid1 = place(new ReadingGrid(m_core.cds1, platform.locale, Panel1), "DBGrid1", 11, 216, 334, 321);
     Panel6 = new JudgePanel(m_core.judge, m_core.state().systeminfomation, Panel1);
     Panel6->move(350, 34);
     CONok = new LinkLamp;
@@ -106,6 +100,10 @@ void TFCOMM::buildControls()
     Chart1->setObjectName("Chart1");
     Chart1->setGeometry(352, 216, 513, 326);
     GroupBox1->attachChart(Chart1);
+    connect(GroupBox1, &GraphicControlPanel::btnNewClicked, this, [this] {
+        m_core.btnNewClick();
+        stateChanged();
+    });
     TntStatusBar1 = place(new StatusBar(Panel1), "TntStatusBar1", 1, 538, 874, 24);
 }
 
@@ -135,7 +133,10 @@ void TFCOMM::buildMenus()
         item->setCheckable(true);
         item->setActionGroup(limits);
         // The check marks follow the core's record limit, not the click.
-        connect(item, &QAction::triggered, this, [this] { stateChanged(); });
+        connect(item, &QAction::triggered, this, [this, i] {
+            m_core.recording.recordLimitClick(i);
+            stateChanged();
+        });
         recordLimitItems[i] = item;
     }
 
@@ -163,8 +164,12 @@ void TFCOMM::stateChanged()
     USBCon->setText(QString::fromStdString(m_core.link().USBConCaption));
     Panel4->setState(s.lcd);
     CONok->setState(s.lcd.CONok, s.lcd.CONokN);
+    Panel5->refresh();
+    DBGrid1->tableChanged();
     Panel6->refresh();
     GroupBox1->refresh();
+    // The enlarged chart covers the panels, but the way out stays in view.
+    BitBtn1->raise();
     for (std::size_t i = 0; i < recordLimitItems.size(); ++i)
         if (recordLimitItems[i])
             recordLimitItems[i]->setChecked(m_core.recording.state().recordLimitChecked[i]);

@@ -7,11 +7,9 @@
 #include <array>
 
 class QAction;
-class QFrame;
 class QGroupBox;
 class QMenu;
 class QPushButton;
-class QTableView;
 
 namespace tolmar {
 
@@ -19,6 +17,8 @@ class GraphicControlPanel;
 class JudgePanel;
 class LcdWidget;
 class LinkLamp;
+class ReadingGrid;
+class RecordingPanel;
 class QtChartWidget;
 class StatusBar;
 class TForm1;
@@ -44,8 +44,8 @@ public:
     QPushButton *USBCon = nullptr;
     QPushButton *BitBtn1 = nullptr;
     LcdWidget *Panel4 = nullptr; // the virtual LCD
-    QFrame *Panel5 = nullptr;
-    QTableView *DBGrid1 = nullptr;
+    RecordingPanel *Panel5 = nullptr; // the recording bar
+    ReadingGrid *DBGrid1 = nullptr;   // the reading table cds1
     JudgePanel *Panel6 = nullptr;
     LinkLamp *CONok = nullptr; // the link lamp: CONok and CONokN in one place
     GraphicControlPanel *GroupBox1 = nullptr;
@@ -69,7 +69,7 @@ protected:
 private:
     void stateChanged() override;
     void terminateApplication() override;
-    void buildControls();
+    void buildControls(const MainFormPlatform &platform);
     void buildMenus();
 
     MainForm m_core;

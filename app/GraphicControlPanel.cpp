@@ -2,6 +2,7 @@
 
 #include "app/JudgePanel.h"
 #include "app/Placement.h"
+#include "meter/qt/LcdTextLabel.h"
 
 #include <QCheckBox>
 #include <QKeyEvent>
@@ -13,6 +14,16 @@
 namespace tolmar {
 
 namespace {
+
+// A widget that lies over others fills its background with the window's
+// white, so nothing beneath shows through.
+void paintOpaque(QWidget *widget, bool opaque = true)
+{
+    widget->setAutoFillBackground(opaque);
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    widget->setPalette(palette);
+}
 
 QRect rectOf(const ControlRect &r)
 {
@@ -101,10 +112,13 @@ void GraphicControlPanel::attachChart(QWidget *chart)
     m_chart = chart;
     if (!chart)
         return;
+    // Enlarged, the chart lies over the LCD and the judge panel: it must
+    // paint every pixel of its own.
+    paintOpaque(chart);
     if (!Edit1) {
         Edit1 = place(new QLineEdit(chart), "Edit1", 60, 6, 80, 21);
         Edit1->setAlignment(Qt::AlignRight);
-        Label6 = place(new QLabel(chart), "Label6", 146, 9, 60, 16);
+        Label6 = place(new LcdTextLabel(chart), "Label6", 146, 9, 60, 16);
     } else {
         Edit1->setParent(chart);
         Label6->setParent(chart);
@@ -144,14 +158,17 @@ void GraphicControlPanel::refresh()
     btnChartZoomOut->setVisible(s.btnChartZoomOutVisible);
 
     // The enlarged layout lays the box and the chart over the other panels.
+    // In place, the box stays see-through: its top edge lies on the judge
+    // panel's bottom line.
     setGeometry(rectOf(s.GroupBox1));
+    paintOpaque(this, s.GroupBox1 != GraphicControl::normalGroupBox);
     raise();
     if (m_chart) {
         m_chart->setGeometry(rectOf(s.Chart1));
         m_chart->raise();
         setText(Edit1, s.Edit1);
         Edit1->setVisible(s.Edit1Visible);
-        Label6->setText(QString::fromStdString(s.Label6));
+        Label6->setText(s.Label6);
         Label6->setVisible(s.Label6Visible);
     }
 }

@@ -11,6 +11,8 @@ class QToolButton;
 
 namespace tolmar {
 
+class LcdTextLabel;
+
 // The group box GroupBox1 "Graphic Control" (513 x 57, 857 x 68 enlarged)
 // with the chart's page controls, and the value box Edit1 and unit label
 // Label6 on the chart. It paints the GraphicControl's state, places itself
@@ -41,7 +43,7 @@ public:
     QToolButton *btnfly = nullptr;
     QToolButton *btnChartZoomOut = nullptr;
     QLineEdit *Edit1 = nullptr;
-    QLabel *Label6 = nullptr;
+    LcdTextLabel *Label6 = nullptr; // the unit, in the LCD's letters and symbols
 
 signals:
     // Clear the table and the chart (ClearReadingTable), save the picture.

@@ -1,5 +1,7 @@
 #include "meter/qt/LcdWidget.h"
 
+#include "meter/qt/LcdText.h"
+
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPushButton>
@@ -187,15 +189,7 @@ void LcdWidget::paintLabels(QPainter &painter)
             xScale = inner / units;
             x += 1.5;
         }
-        for (unsigned char byte : label.caption) {
-            const LcdGlyphs::Glyph &glyph = m_glyphs.glyph(face, byte);
-            if (!glyph.path.isEmpty()) {
-                QTransform place = QTransform::fromTranslate(x, glyphTop);
-                place.scale(xScale, capHeight);
-                painter.fillPath(place.map(glyph.path), Qt::black);
-            }
-            x += glyph.advance * xScale;
-        }
+        paintLcdRun(painter, m_glyphs, face, label.caption, QPointF(x, glyphTop), xScale, capHeight, Qt::black);
     }
 }
 

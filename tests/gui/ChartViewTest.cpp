@@ -3,7 +3,9 @@
 #include "app/JudgePanel.h"
 #include "chart/GraphicControl.h"
 #include "chart/PointStore.h"
+#include "gui/Ink.h"
 #include "meter/MeterReading.h"
+#include "meter/qt/LcdTextLabel.h"
 #include "platform/Locale.h"
 #include "platform/Prompts.h"
 #include "platform/qt/QtChartWidget.h"
@@ -197,6 +199,30 @@ TEST(ChartView, RangeBoxTakesDigitsOnlyAndWaveformSwapsTheControls)
     w.controls.showPageControls();
     EXPECT_TRUE(w.panel->edtRange->isVisible());
     EXPECT_FALSE(w.panel->Edit1->isVisible());
+}
+
+TEST(ChartView, TheWaveformUnitIsDrawnInTheLcdSymbols)
+{
+    ChartWindow w;
+    w.controls.showWaveformValue("1.234", "M*");
+    ChartWindow::settle();
+    auto *label = w.chart->findChild<LcdTextLabel *>("Label6");
+    ASSERT_EQ(label, w.panel->Label6);
+    EXPECT_TRUE(label->isVisible());
+    EXPECT_EQ(label->text(), "M*");
+    const auto ink = [label] {
+        const QImage shown = label->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        return test::inkBox(shown, shown.rect());
+    };
+    const QRect megaohm = ink();
+    ASSERT_FALSE(megaohm.isEmpty());
+    w.controls.showWaveformValue("1.234", "M");
+    const QRect mega = ink();
+    // The ohm sign stands at least as tall as the M beside it and nearly as wide; the
+    // font's star would add a few pixels high on the line.
+    EXPECT_GE(megaohm.height(), mega.height());
+    EXPECT_GE(megaohm.width() - mega.width(), mega.height() * 2 / 3);
+    EXPECT_GT(mega.height(), QFontMetrics(label->font()).capHeight());
 }
 
 TEST(ChartView, OutlivesItsStore)
