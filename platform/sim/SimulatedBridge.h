@@ -16,7 +16,10 @@ namespace tolmar::sim {
 struct Options {
     std::uint64_t seed = 1;
     int responseDelayMs = 150; // the meter measures before it answers a request
-    int longFrameEvery = 8;    // every n-th answer is a long frame; 0: never
+    // Every n-th answer is a long frame (0: never): about one every 5 s, so
+    // interval recording, which a long frame re-arms on its own timer, keeps
+    // its pace between waveforms.
+    int longFrameEvery = 25;
     int framesPerMode = 10;    // answers before the meter turns to its next function; 0: stays
     std::size_t startMode = 0; // index into SimulatedMeter::modes()
     bool readWriteAccess = true; // false: the node opens for queries only

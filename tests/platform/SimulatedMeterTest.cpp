@@ -162,24 +162,24 @@ TEST(SimulatedBridge, PacksTheAnswerIntoReportsAtTheMetersRate)
     expectDecodesAsIntended(run.payload(), sent.intended, "reassembled");
 }
 
-TEST(SimulatedBridge, EveryEighthAnswerIsALongFrame)
+TEST(SimulatedBridge, EveryTwentyFifthAnswerIsALongFrame)
 {
     BridgeRun run;
     const std::uint8_t request[9] = {0x00, 0x02, 0x5A, 0x00, 0, 0, 0, 0, 0};
-    for (int i = 1; i < 8; ++i) {
+    for (int i = 1; i < 25; ++i) {
         run.run(600);
         ASSERT_TRUE(run.bridge.write(request, sizeof request));
     }
     run.run(1000);
     const auto &frames = run.bridge.sentFrames();
-    ASSERT_EQ(frames.size(), 8u);
+    ASSERT_EQ(frames.size(), 25u);
     std::vector<std::uint8_t> sent;
     for (std::size_t i = 0; i < frames.size(); ++i) {
-        EXPECT_EQ(frames[i].bytes.size(), i == 7 ? 361u : 41u);
+        EXPECT_EQ(frames[i].bytes.size(), i == 24 ? 361u : 41u);
         sent.insert(sent.end(), frames[i].bytes.begin(), frames[i].bytes.end());
     }
     EXPECT_EQ(run.payload(), sent);
-    expectDecodesAsIntended(frames[7].bytes, frames[7].intended, "long frame");
+    expectDecodesAsIntended(frames[24].bytes, frames[24].intended, "long frame");
 }
 
 TEST(SimulatedBridge, TheConfigurationReportGatesTheLine)
