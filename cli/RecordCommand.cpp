@@ -38,6 +38,9 @@ int recordCommand(const Args &args, std::ostream &out, std::ostream &err)
         [&](MainForm &form, const Clock &) {
             options.apply(form.recording);
             form.recording.onRecordAppended = [&](std::size_t index) {
+                // Stopping the reader may still hand over a report that completes a frame.
+                if (count > 0 && records >= count)
+                    return;
                 out << recordJson(form.cds1.at(index)) << "\n";
                 out.flush();
                 ++records;

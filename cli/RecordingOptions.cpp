@@ -29,11 +29,12 @@ bool RecordingOptions::parse(const Args &args, std::size_t &i, std::string &erro
         }
         interval = args[++i];
     } else if (arg == "--limit") {
-        if (hasValue)
-            for (std::size_t item = 0; item < Recording::recordLimitTexts.size(); ++item)
-                if (args[i + 1] == Recording::recordLimitTexts[item])
-                    limitItem = item;
-        if (!limitItem) {
+        std::optional<std::size_t> item;
+        for (std::size_t k = 0; hasValue && k < Recording::recordLimitTexts.size(); ++k)
+            if (args[i + 1] == Recording::recordLimitTexts[k])
+                item = k;
+        limitItem = item;
+        if (!item) {
             error = "--limit takes 1000, 5000, 10000, 50000, 100000 or limitless";
             return true;
         }

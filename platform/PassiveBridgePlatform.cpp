@@ -11,23 +11,31 @@ class PassiveBridgePlatform::Handle final : public HidHandle {
 public:
     Handle(PassiveBridgePlatform &platform, HidAccess access) : m_platform(platform), m_access(access) {}
 
+    // Queries fail once the handle is retired, and a failed one writes nothing.
     bool attributes(HidAttributes &attributes) override
     {
+        if (retired())
+            return false;
         attributes.VendorID = 0x1A86;
         attributes.ProductID = 0xE008;
         attributes.VersionNumber = 0x0100;
-        return !retired();
+        return true;
     }
     bool productString(char16_t *buffer, std::size_t units) override
     {
-        return copy(u"USB to Serial", buffer, units);
+        return !retired() && copy(u"USB to Serial", buffer, units);
     }
     bool serialNumberString(char16_t *, std::size_t) override { return false; } // the bridge has none
     bool indexedString(unsigned index, char16_t *buffer, std::size_t units) override
     {
-        return index == 0 && copy(u"\x0409", buffer, units); // US English
+        return index == 0 && !retired() && copy(u"\x0409", buffer, units); // US English
     }
-    std::optional<HidReportLengths> reportLengths() override { return HidReportLengths{9, 9, 6}; }
+    std::optional<HidReportLengths> reportLengths() override
+    {
+        if (retired())
+            return std::nullopt;
+        return HidReportLengths{9, 9, 6};
+    }
 
     bool setFeature(const std::uint8_t *, std::size_t) override
     {

@@ -126,8 +126,27 @@ private:
 
 ReadingTable::ReadingTable() : m_texts(std::make_shared<TextPool>()) {}
 ReadingTable::~ReadingTable() = default;
-ReadingTable::ReadingTable(ReadingTable &&) noexcept = default;
-ReadingTable &ReadingTable::operator=(ReadingTable &&) noexcept = default;
+// A moved-from table is an empty one, ready for appends.
+ReadingTable::ReadingTable(ReadingTable &&other) noexcept
+    : m_chunks(std::move(other.m_chunks)), m_texts(std::move(other.m_texts)), m_count(other.m_count)
+{
+    other.m_chunks.clear();
+    other.m_texts = std::make_shared<TextPool>();
+    other.m_count = 0;
+}
+
+ReadingTable &ReadingTable::operator=(ReadingTable &&other) noexcept
+{
+    if (this != &other) {
+        m_chunks = std::move(other.m_chunks);
+        m_texts = std::move(other.m_texts);
+        m_count = other.m_count;
+        other.m_chunks.clear();
+        other.m_texts = std::make_shared<TextPool>();
+        other.m_count = 0;
+    }
+    return *this;
+}
 
 void ReadingTable::append(const ReadingRecord &record)
 {

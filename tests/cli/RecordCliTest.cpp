@@ -138,6 +138,7 @@ TEST(CliReplayRecord, UsageErrors)
         {"replay", "--record", "--interval", "1.5"},
         {"replay", "--record", "--interval"},
         {"replay", "--record", "--limit", "2000"},
+        {"replay", "--record", "--limit", "1000", "--limit", "foo"},
         {"replay", "--record", "--every-frame", "--interval", "2"},
         {"replay", "--record", "--start", "25:00:00.000"},
         {"replay", "--record", "--start", "12:00"},

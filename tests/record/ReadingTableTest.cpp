@@ -125,3 +125,22 @@ TEST(ReadingTableSnapshots, ASnapshotKeepsItsRowsThroughAppendsAndClears)
 
 } // namespace
 } // namespace tolmar
+
+namespace tolmar {
+namespace {
+
+TEST(ReadingTableRecords, AMovedFromTableIsEmptyAndUsable)
+{
+    ReadingTable loaded;
+    loaded.append(reading(7, "3.300"));
+    ReadingTable table = std::move(loaded);
+    ASSERT_EQ(table.size(), 1u);
+    EXPECT_EQ(table.at(0).Value, "3.300");
+    EXPECT_TRUE(loaded.empty()); // NOLINT(bugprone-use-after-move): moved-from is defined as empty
+    loaded.append(reading(8, "after"));
+    EXPECT_EQ(loaded.at(0).Value, "after");
+    EXPECT_GT(loaded.bytesUsed(), 0u);
+}
+
+} // namespace
+} // namespace tolmar
