@@ -3,6 +3,7 @@
 #include "app/GraphicControlPanel.h"
 #include "app/Brevon.h"
 #include "app/StatusBar.h"
+#include "gui/OffscreenWindow.h"
 #include "platform/Architecture.h"
 #include "platform/Locale.h"
 #include "platform/NoHidPlatform.h"
@@ -26,16 +27,7 @@
 namespace tolmar {
 namespace {
 
-struct Window {
-    VirtualTime time;
-    FixedLocale locale;
-    ScriptedPrompts prompts;
-    RecordingShell shell;
-    FixedArchitecture architecture{true};
-    NoHidPlatform noHid;
-    InlineUiDispatcher dispatcher;
-    TFCOMM window{MainFormPlatform{time, time, locale, prompts, shell, architecture, noHid, dispatcher}};
-};
+using Window = test::OffscreenWindow;
 
 TEST(MainWindow, CaptionStatusBarAndClock)
 {

@@ -7,14 +7,8 @@
 #include "app/ReadingGrid.h"
 #include "app/RecordingPanel.h"
 #include "gui/Ink.h"
+#include "gui/OffscreenWindow.h"
 #include "meter/qt/LcdWidget.h"
-#include "platform/Architecture.h"
-#include "platform/Locale.h"
-#include "platform/NoHidPlatform.h"
-#include "platform/Prompts.h"
-#include "platform/Shell.h"
-#include "platform/UiDispatcher.h"
-#include "platform/virtual/VirtualTime.h"
 #include "platform/qt/QtChartWidget.h"
 
 #include <QAbstractButton>
@@ -31,18 +25,8 @@
 namespace tolmar {
 namespace {
 
-struct Window {
-    VirtualTime time;
-    FixedLocale locale;
-    ScriptedPrompts prompts;
-    RecordingShell shell;
-    FixedArchitecture architecture{true};
-    NoHidPlatform noHid;
-    InlineUiDispatcher dispatcher;
-    TFCOMM window{MainFormPlatform{time, time, locale, prompts, shell, architecture, noHid, dispatcher}};
-
+struct Window : test::OffscreenWindow {
     Window() { window.show(); }
-    MainForm &core() { return window.core(); }
     // Records appended as recording appends them, and told as it tells.
     void record(int count)
     {
