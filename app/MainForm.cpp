@@ -23,6 +23,8 @@ MainForm::MainForm(const MainFormPlatform &platform, MainFormView &view)
     , judge(Timer4, platform.prompts, platform.locale)
     , recording(cds1, {m_reading, Timer1, Timer2, Trecord, platform.clock, platform.locale, platform.prompts,
                        graphicControl})
+    , dataFiles(cds1, {platform.locale, platform.prompts, platform.fileDialogs ? *platform.fileDialogs : m_noFileDialogs,
+                       platform.fileWork ? *platform.fileWork : m_inlineFileWork})
     , m_platform(platform)
     , m_view(view)
     , m_assembler(m_state.statusPanels[1], m_history,
@@ -42,6 +44,12 @@ MainForm::MainForm(const MainFormPlatform &platform, MainFormView &view)
     graphicControl.onChanged = [this] { changed(); };
     judge.onChanged = [this] { changed(); };
     recording.onChanged = [this] { changed(); };
+    dataFiles.onTableChanged = [this](bool replaced) {
+        if (replaced)
+            m_view.tableReplaced();
+        changed();
+    };
+    dataFiles.onExported = [this] { m_view.tableExported(); };
 }
 
 void MainForm::FormCreate()

@@ -3,12 +3,15 @@
 #include "app/MainFormView.h"
 #include "chart/GraphicControl.h"
 #include "chart/PointStore.h"
+#include "files/DataFiles.h"
 #include "link/FrameAssembler.h"
 #include "link/UsbLink.h"
 #include "meter/LcdDisplay.h"
 #include "meter/LcdState.h"
 #include "meter/MeterReading.h"
+#include "platform/BackgroundWork.h"
 #include "platform/Clock.h"
+#include "platform/FileDialogs.h"
 #include "platform/Timers.h"
 #include "record/Judge.h"
 #include "record/ReadingTable.h"
@@ -39,6 +42,10 @@ struct MainFormPlatform {
     const Architecture &architecture;
     HidPlatform &hid;          // the HID devices: hidraw, or the simulated meter
     UiDispatcher &dispatcher;  // how the HID reader reaches the UI thread
+    // The file dialogs and the workers of long file work; without them no
+    // dialog opens and file work runs at once on the calling thread.
+    FileDialogs *fileDialogs = nullptr;
+    BackgroundWork *fileWork = nullptr;
 };
 
 // What the main window shows, as plain data.
@@ -121,6 +128,14 @@ public:
     // RecordNew ("Close Data") and the chart's btnNew.
     void RecordNewClick() { recording.ClearReadingTable(); }
     void btnNewClick() { recording.ClearReadingTable(); }
+
+private:
+    NoFileDialogs m_noFileDialogs;
+    InlineBackgroundWork m_inlineFileWork;
+
+public:
+    // The buttons OpenDataFiles and saveas, and their dialogs.
+    DataFiles dataFiles;
 
 private:
     void changed() { m_view.stateChanged(); }

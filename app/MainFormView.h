@@ -9,6 +9,10 @@ public:
     virtual void stateChanged() = 0;
     // End the program at once, without the close question.
     virtual void terminateApplication() = 0;
+    // The reading table was replaced by a loaded one (perhaps of the same size).
+    virtual void tableReplaced() {}
+    // An export walked the table: its last record is the current one.
+    virtual void tableExported() {}
 
 protected:
     ~MainFormView() = default;

@@ -12,7 +12,8 @@ namespace tolmar::cli {
 class StreamPrompts final : public Prompts {
 public:
     StreamPrompts(std::ostream &err, std::string command) : m_err(err), m_command(std::move(command)) {}
-    PromptAnswer show(PromptIcon, const std::string &text, PromptButtons buttons) override
+    using Prompts::show;
+    PromptAnswer show(PromptIcon, const std::string &text, PromptButtons buttons, const std::string &) override
     {
         m_err << "tolmar-cli: " << m_command << ": " << text << "\n";
         ++shown;

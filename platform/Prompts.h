@@ -6,7 +6,8 @@
 
 namespace tolmar {
 
-enum class PromptIcon { Information, Error, Confirmation };
+// Plain: a box without an icon.
+enum class PromptIcon { Information, Error, Confirmation, Plain };
 enum class PromptButtons { Ok, YesNo };
 // None: the box was dismissed without a button, or could not be shown.
 enum class PromptAnswer { Ok, Yes, No, None };
@@ -15,7 +16,13 @@ enum class PromptAnswer { Ok, Yes, No, None };
 class Prompts {
 public:
     virtual ~Prompts() = default;
-    virtual PromptAnswer show(PromptIcon icon, const std::string &text, PromptButtons buttons) = 0;
+    // An empty caption is the program's name.
+    virtual PromptAnswer show(PromptIcon icon, const std::string &text, PromptButtons buttons,
+                              const std::string &caption) = 0;
+    PromptAnswer show(PromptIcon icon, const std::string &text, PromptButtons buttons)
+    {
+        return show(icon, text, buttons, std::string());
+    }
 };
 
 // Answers from a script, and a log of every box shown. When the script runs
@@ -26,12 +33,15 @@ public:
         PromptIcon icon;
         std::string text;
         PromptButtons buttons;
+        std::string caption = {};
         bool operator==(const Shown &) const = default;
     };
 
-    PromptAnswer show(PromptIcon icon, const std::string &text, PromptButtons buttons) override
+    using Prompts::show;
+    PromptAnswer show(PromptIcon icon, const std::string &text, PromptButtons buttons,
+                      const std::string &caption) override
     {
-        shown.push_back({icon, text, buttons});
+        shown.push_back({icon, text, buttons, caption});
         if (answers.empty())
             return buttons == PromptButtons::Ok ? PromptAnswer::Ok : PromptAnswer::None;
         const PromptAnswer answer = answers.front();

@@ -1,5 +1,6 @@
 #include "record/ReadingTable.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace tolmar {
@@ -111,8 +112,11 @@ public:
         // Blocks, plus the index: its buckets and one node per combination.
         constexpr std::size_t nodeBytes = sizeof(void *) + sizeof(std::string_view) + sizeof(const char *)
             + sizeof(std::size_t);
-        return m_blocks.size() * blockSize + m_index.bucket_count() * sizeof(void *)
+        std::size_t bytes = m_blocks.size() * blockSize + m_index.bucket_count() * sizeof(void *)
             + m_index.size() * nodeBytes + m_blocks.capacity() * sizeof(m_blocks[0]);
+        for (const auto &pool : adopted)
+            bytes += pool->bytesUsed();
+        return bytes;
     }
 
 private:
@@ -122,6 +126,10 @@ private:
     std::size_t m_blockUsed = 0;
     std::unordered_map<std::string_view, const char *> m_index;
     std::string m_scratch;
+
+public:
+    // Stores whose texts records of this table point into.
+    std::vector<std::shared_ptr<const TextPool>> adopted;
 };
 
 ReadingTable::ReadingTable() : m_texts(std::make_shared<TextPool>()) {}
@@ -163,6 +171,47 @@ void ReadingTable::append(const ReadingRecord &record)
     chunk.texts[row] = m_texts->intern({cutToFieldWidth(record.DCAC), cutToFieldWidth(record.Value),
                                         cutToFieldWidth(record.Unit), cutToFieldWidth(record.Auto)});
     ++m_count;
+}
+
+void ReadingTable::append(ReadingTable &&rows)
+{
+    if (&rows == this || rows.m_count == 0)
+        return;
+    if ((m_count & (Chunk::rows - 1)) == 0) {
+        // On a chunk boundary the chunks themselves change hands.
+        m_chunks.insert(m_chunks.end(), rows.m_chunks.begin(), rows.m_chunks.end());
+        m_count += rows.m_count;
+    } else {
+        // Column by column, a run at a time; each source chunk is let go as
+        // soon as it is copied, so memory does not double.
+        std::size_t from = 0;
+        while (from < rows.m_count) {
+            const std::size_t row = m_count & (Chunk::rows - 1);
+            if (row == 0)
+                m_chunks.push_back(std::shared_ptr<Chunk>(new Chunk));
+            Chunk &to = *m_chunks.back();
+            std::shared_ptr<Chunk> &source = rows.m_chunks[from >> Chunk::shift];
+            const std::size_t sourceRow = from & (Chunk::rows - 1);
+            const std::size_t n = std::min({Chunk::rows - row, Chunk::rows - sourceRow, rows.m_count - from});
+            const auto copy = [&](auto &target, const auto &column) {
+                std::memcpy(&target[row], &column[sourceRow], n * sizeof(column[0]));
+            };
+            copy(to.no, source->no);
+            copy(to.time, source->time);
+            copy(to.nval, source->nval);
+            copy(to.texts, source->texts);
+            copy(to.nulls, source->nulls);
+            copy(to.state, source->state);
+            m_count += n;
+            from += n;
+            if ((from & (Chunk::rows - 1)) == 0 || from == rows.m_count)
+                source.reset();
+        }
+    }
+    m_texts->adopted.push_back(std::move(rows.m_texts));
+    rows.m_chunks.clear();
+    rows.m_texts = std::make_shared<TextPool>();
+    rows.m_count = 0;
 }
 
 ReadingRecord ReadingTable::at(std::size_t index) const

@@ -80,6 +80,9 @@ public:
     // The record at index (0 <= index < size()); its texts stay valid as long
     // as the table is not cleared or replaced.
     ReadingRecord at(std::size_t index) const;
+    // Moves all records of `rows` to the end of this table, `rows` is left
+    // empty. Texts are not copied: this table keeps the other's text store.
+    void append(ReadingTable &&rows);
     void clear();
     ReadingTableSnapshot snapshot() const;
 

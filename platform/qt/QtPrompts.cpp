@@ -5,15 +5,17 @@
 
 namespace tolmar {
 
-PromptAnswer QtPrompts::show(PromptIcon icon, const std::string &text, PromptButtons buttons)
+PromptAnswer QtPrompts::show(PromptIcon icon, const std::string &text, PromptButtons buttons,
+                            const std::string &caption)
 {
     QMessageBox box(m_parent);
-    box.setWindowTitle(QApplication::applicationName());
+    box.setWindowTitle(caption.empty() ? QApplication::applicationName() : QString::fromStdString(caption));
     box.setText(QString::fromStdString(text));
     switch (icon) {
     case PromptIcon::Information: box.setIcon(QMessageBox::Information); break;
     case PromptIcon::Error: box.setIcon(QMessageBox::Critical); break;
     case PromptIcon::Confirmation: box.setIcon(QMessageBox::Question); break;
+    case PromptIcon::Plain: box.setIcon(QMessageBox::NoIcon); break;
     }
     if (buttons == PromptButtons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);

@@ -11,7 +11,9 @@ class QtPrompts final : public Prompts {
 public:
     explicit QtPrompts(QWidget *parent = nullptr) : m_parent(parent) {}
     void setParent(QWidget *parent) { m_parent = parent; }
-    PromptAnswer show(PromptIcon icon, const std::string &text, PromptButtons buttons) override;
+    using Prompts::show;
+    PromptAnswer show(PromptIcon icon, const std::string &text, PromptButtons buttons,
+                      const std::string &caption) override;
 
 private:
     QWidget *m_parent;

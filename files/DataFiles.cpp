@@ -1,0 +1,226 @@
+#include "files/DataFiles.h"
+
+#include "files/ByteStreams.h"
+#include "files/Packet.h"
+#include "files/TextTable.h"
+#include "platform/BackgroundWork.h"
+#include "platform/Prompts.h"
+#include "record/ReadingTable.h"
+
+namespace tolmar {
+
+namespace {
+
+class AtomicSaveFile final : public SaveFile {
+public:
+    explicit AtomicSaveFile(const std::string &target) : m_file(target) {}
+    ByteSink &sink() override { return m_file; }
+    bool ok() const override { return m_file.ok(); }
+    bool sync() override { return m_file.sync(); }
+    bool commit() override { return m_file.commit(); }
+    std::string error() const override { return m_file.error(); }
+
+private:
+    AtomicFile m_file;
+};
+
+constexpr const char *cancelledReason = "Operation cancelled";
+
+} // namespace
+
+std::unique_ptr<SaveFile> createAtomicSaveFile(const std::string &target)
+{
+    return std::make_unique<AtomicSaveFile>(target);
+}
+
+std::string fileExtension(const std::string &name)
+{
+    const std::size_t slash = name.rfind('/');
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return {};
+    return name.substr(dot);
+}
+
+bool isPacketFileName(const std::string &name)
+{
+    return fileExtension(name) == ".xml";
+}
+
+DataFiles::DataFiles(ReadingTable &table, const DataFilesPlatform &platform) : m_table(table), m_platform(platform)
+{
+    SaveDialog2.kind = FileDialog::Kind::Save;
+    SaveDialog2.Filter = dialogFilter;
+    SaveDialog2.DefaultExt = "xls";
+    SaveDialog2.overwritePrompt = true;
+    SaveDialog2.hideReadOnly = true;
+    OpenDialog1.kind = FileDialog::Kind::Open;
+    OpenDialog1.Filter = dialogFilter;
+}
+
+void DataFiles::saveasClick()
+{
+    if (m_busy)
+        return;
+    SaveDialog2.FileName.clear();
+    // Recording goes on while the dialog is open.
+    if (m_platform.dialogs.execute(SaveDialog2))
+        SaveTableFile(SaveDialog2.FileName);
+}
+
+void DataFiles::SpeedButton2Click()
+{
+    if (m_busy)
+        return;
+    if (m_platform.dialogs.execute(OpenDialog1))
+        LoadTable(OpenDialog1.FileName, false);
+}
+
+void DataFiles::SaveTableFile(const std::string &fileName)
+{
+    if (isPacketFileName(fileName))
+        savePacket(fileName);
+    else
+        ExportTable(fileName);
+}
+
+void DataFiles::showSaveFailure(bool packet, const std::string &fileName, const std::string &reason)
+{
+    if (packet)
+        m_platform.prompts.show(PromptIcon::Error, "Cannot create file \"" + fileName + "\". " + reason,
+                                PromptButtons::Ok);
+    else
+        m_platform.prompts.show(PromptIcon::Plain, exportFailedText + fileName, PromptButtons::Ok);
+}
+
+namespace {
+
+// A save in flight: written by the worker, finished on the UI thread.
+struct SaveJob {
+    std::unique_ptr<SaveFile> file;
+    ReadingTableSnapshot rows;
+    std::shared_ptr<WorkProgress> progress = std::make_shared<WorkProgress>();
+    bool written = false;
+};
+
+} // namespace
+
+void DataFiles::savePacket(const std::string &fileName)
+{
+    if (m_busy)
+        return;
+    auto job = std::make_shared<SaveJob>();
+    job->file = m_platform.createFile(fileName);
+    if (!job->file->ok()) {
+        showSaveFailure(true, fileName, job->file->error());
+        return;
+    }
+    // The table as it is now: records appended while the file is written
+    // are not in it.
+    job->rows = m_table.snapshot();
+    m_busy = true;
+    m_platform.work.start(
+        "Saving " + fileName, job->progress,
+        [job] { job->written = writePacket(job->rows, job->file->sink(), job->progress.get()) && job->file->sync(); },
+        [this, job, fileName] {
+            m_busy = false;
+            if (job->written && !job->progress->cancelled() && job->file->commit())
+                return; // a packet is saved without a word
+            const bool cancelled = job->progress->cancelled();
+            showSaveFailure(true, fileName, cancelled ? cancelledReason : job->file->error());
+        });
+}
+
+void DataFiles::ExportTable(const std::string &fileName)
+{
+    if (m_busy)
+        return;
+    auto job = std::make_shared<SaveJob>();
+    job->file = m_platform.createFile(fileName);
+    if (!job->file->ok()) {
+        if (onExported)
+            onExported();
+        showSaveFailure(false, fileName, job->file->error());
+        return;
+    }
+    job->rows = m_table.snapshot();
+    m_busy = true;
+    const Locale &locale = m_platform.locale;
+    m_platform.work.start(
+        "Saving " + fileName, job->progress,
+        [job, &locale] {
+            job->written = exportText(job->rows, locale, job->file->sink(), job->progress.get()) && job->file->sync();
+        },
+        [this, job, fileName] {
+            m_busy = false;
+            // The walk over the table leaves the last record current.
+            if (onExported)
+                onExported();
+            if (job->written && !job->progress->cancelled() && job->file->commit())
+                m_platform.prompts.show(PromptIcon::Plain, exportedText + fileName + exportedSuffix, PromptButtons::Ok);
+            else
+                showSaveFailure(false, fileName, {});
+        });
+}
+
+namespace {
+
+struct LoadJob {
+    std::unique_ptr<FileSource> source;
+    ReadingTable rows;
+    LoadResult result;
+    std::shared_ptr<WorkProgress> progress = std::make_shared<WorkProgress>();
+};
+
+} // namespace
+
+void DataFiles::LoadTable(const std::string &fileName, bool emptyFirst)
+{
+    if (m_busy)
+        return;
+    if (emptyFirst) {
+        m_table.clear();
+        if (onTableChanged)
+            onTableChanged(true);
+    }
+    auto job = std::make_shared<LoadJob>();
+    const bool packet = isPacketFileName(fileName);
+    job->source = std::make_unique<FileSource>(fileName);
+    if (!job->source->ok()) {
+        m_lastLoad = {LoadResult::Status::Failed, "cannot open: " + job->source->error(), 0, 0};
+        m_platform.prompts.show(PromptIcon::Error, loadFailedText, PromptButtons::Ok, loadFailedCaption);
+        return;
+    }
+    m_busy = true;
+    const Locale &locale = m_platform.locale;
+    m_platform.work.start(
+        "Loading " + fileName, job->progress,
+        [job, packet, &locale] {
+            job->result = packet ? readPacket(*job->source, job->rows, job->progress.get())
+                                 : importText(*job->source, locale, job->rows, job->progress.get());
+            job->source.reset();
+        },
+        [this, job, packet] {
+            m_busy = false;
+            m_lastLoad = job->result;
+            if (job->result.status == LoadResult::Status::Cancelled || job->progress->cancelled())
+                return; // as if it had never started
+            if (packet) {
+                // A refused packet leaves the table as it was.
+                if (job->result.loaded()) {
+                    m_table = std::move(job->rows);
+                    if (onTableChanged)
+                        onTableChanged(true);
+                }
+            } else if (!job->rows.empty()) {
+                // The lines before a failing one are kept.
+                m_table.append(std::move(job->rows));
+                if (onTableChanged)
+                    onTableChanged(false);
+            }
+            if (!job->result.loaded())
+                m_platform.prompts.show(PromptIcon::Error, loadFailedText, PromptButtons::Ok, loadFailedCaption);
+        });
+}
+
+} // namespace tolmar

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tolmar {
+
+// Checks bytes for UTF-8 as they arrive in blocks: a sequence may be split
+// between two blocks.
+class Utf8Validator {
+public:
+    // False from the first byte that cannot be UTF-8 on.
+    bool feed(const char *bytes, std::size_t size);
+    // True when the bytes so far are UTF-8 and no sequence is left open.
+    bool complete() const { return m_valid && m_pending == 0; }
+    bool valid() const { return m_valid; }
+
+private:
+    bool m_valid = true;
+    int m_pending = 0;           // continuation bytes still expected
+    unsigned char m_low = 0x80;  // range of the next continuation byte
+    unsigned char m_high = 0xBF;
+};
+
+// Appends Windows-1252 text as UTF-8. The five bytes the code page leaves
+// undefined map to the C1 controls of the same number, as Windows does.
+void appendWindows1252AsUtf8(std::string &out, std::string_view text);
+
+} // namespace tolmar

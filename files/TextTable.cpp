@@ -1,0 +1,315 @@
+#include "files/TextTable.h"
+
+#include "files/ByteStreams.h"
+#include "files/TextEncoding.h"
+#include "platform/BackgroundWork.h"
+#include "platform/Locale.h"
+#include "platform/NumberText.h"
+#include "record/ReadingTable.h"
+
+#include <charconv>
+#include <cstring>
+
+namespace tolmar {
+
+namespace {
+
+constexpr std::int32_t secondsPerDay = 86'400;
+
+// Without blanks and control characters at either end.
+std::string_view trimmed(std::string_view text)
+{
+    std::size_t first = 0, last = text.size();
+    while (first < last && static_cast<unsigned char>(text[first]) <= ' ')
+        ++first;
+    while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ')
+        --last;
+    return text.substr(first, last - first);
+}
+
+void appendColumn(std::string &line, std::string_view text)
+{
+    line += '\t';
+    const std::string_view kept = trimmed(text);
+    line += kept.empty() ? std::string_view("NULL") : kept;
+}
+
+} // namespace
+
+const std::string &LongTimeTexts::text(std::int32_t millisecondsOfDay)
+{
+    if (m_bySecond.empty()) {
+        m_bySecond.resize(secondsPerDay);
+        m_known.resize(secondsPerDay);
+    }
+    std::int32_t second = millisecondsOfDay / 1000;
+    second = second < 0 ? 0 : second >= secondsPerDay ? secondsPerDay - 1 : second;
+    const auto i = static_cast<std::size_t>(second);
+    if (!m_known[i]) {
+        m_bySecond[i] = m_locale.formatLongTime({second / 3600, second / 60 % 60, second % 60});
+        m_known[i] = true;
+    }
+    return m_bySecond[i];
+}
+
+void appendExportLine(std::string &line, const ReadingRecord &record, LongTimeTexts &times)
+{
+    if (record.No) {
+        char digits[12];
+        line.append(digits, std::to_chars(digits, digits + sizeof digits, *record.No).ptr);
+    }
+    appendColumn(line, record.Time ? std::string_view(times.text(*record.Time)) : std::string_view());
+    appendColumn(line, record.DCAC);
+    appendColumn(line, record.Value);
+    appendColumn(line, record.Unit);
+    appendColumn(line, record.Auto);
+    line += "\r\n";
+}
+
+bool exportText(const ReadingTableSnapshot &table, const Locale &locale, ByteSink &sink, WorkProgress *progress)
+{
+    OutputBuffer out(sink);
+    out.append(exportHeaderLine);
+    LongTimeTexts times(locale);
+    std::string line;
+    const std::size_t count = table.size();
+    if (progress)
+        progress->setTotal(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        if ((i & 0xFFFF) == 0) {
+            if (progress) {
+                progress->setDone(i);
+                if (progress->cancelled())
+                    return false;
+            }
+            if (out.failed())
+                return false;
+        }
+        line.clear();
+        appendExportLine(line, table.at(i), times);
+        out.append(line);
+    }
+    if (progress)
+        progress->setDone(count);
+    return out.flush();
+}
+
+void SplitText(std::string_view text, char separator, std::vector<std::string_view> &list)
+{
+    list.clear();
+    for (;;) {
+        const std::size_t at = text.find(separator);
+        if (at == std::string_view::npos)
+            break;
+        list.push_back(text.substr(0, at));
+        text.remove_prefix(at + 1);
+    }
+    list.push_back(text);
+}
+
+namespace {
+
+// Reads tab-separated lines block by block into a table of their own.
+class TextImporter {
+public:
+    static constexpr auto notUtf8 = static_cast<LoadResult::Status>(-1);
+
+    TextImporter(ByteSource &source, const Locale &locale, ReadingTable &rows, WorkProgress *progress,
+                 bool windows1252)
+        : m_source(source), m_locale(locale), m_rows(rows), m_progress(progress), m_windows1252(windows1252),
+          m_buffer(blockSize)
+    {
+    }
+
+    LoadResult run();
+
+private:
+    static constexpr std::size_t blockSize = 1 << 20;
+    static constexpr std::size_t maxLineSize = std::size_t{64} << 20;
+
+    bool importLine(std::string_view line);
+    bool convertTime(std::string_view text, std::int32_t &ms);
+    bool fail(std::string what)
+    {
+        m_error = std::move(what);
+        return false;
+    }
+
+    ByteSource &m_source;
+    const Locale &m_locale;
+    ReadingTable &m_rows;
+    WorkProgress *m_progress;
+    const bool m_windows1252;
+    std::vector<char> m_buffer;
+    Utf8Validator m_utf8;
+    std::vector<std::string_view> m_pieces;
+    std::string m_converted; // a Windows-1252 line as UTF-8
+    // Time texts already converted: a log repeats each second many times,
+    // and the locale's parser is slow.
+    std::unordered_map<std::string, std::int32_t> m_times;
+    std::string m_error;
+};
+
+LoadResult TextImporter::run()
+{
+    LoadResult result;
+    if (m_progress)
+        m_progress->setTotal(m_source.size());
+    std::uint64_t bufferOffset = 0;
+    std::size_t begin = 0, end = 0;
+    std::size_t lineNumber = 0;
+    for (;;) {
+        if (begin > 0) {
+            std::memmove(m_buffer.data(), m_buffer.data() + begin, end - begin);
+            bufferOffset += begin;
+            end -= begin;
+            begin = 0;
+        }
+        if (end == m_buffer.size()) {
+            if (m_buffer.size() >= maxLineSize) {
+                result.status = LoadResult::Status::Failed;
+                result.line = lineNumber + 1;
+                result.offset = bufferOffset;
+                result.error = "a line longer than 64 MiB";
+                return result;
+            }
+            m_buffer.resize(m_buffer.size() * 2);
+        }
+        const std::ptrdiff_t n = m_source.read(m_buffer.data() + end, m_buffer.size() - end);
+        if (n < 0) {
+            result.status = LoadResult::Status::Failed;
+            result.line = lineNumber + 1;
+            result.offset = bufferOffset + end;
+            result.error = "cannot read: " + m_source.error();
+            return result;
+        }
+        if (!m_windows1252 && !m_utf8.feed(m_buffer.data() + end, static_cast<std::size_t>(n))) {
+            result.status = notUtf8;
+            return result;
+        }
+        end += static_cast<std::size_t>(n);
+        const bool final = n == 0;
+        if (final && !m_windows1252 && !m_utf8.complete()) {
+            result.status = notUtf8;
+            return result;
+        }
+        if (m_progress) {
+            m_progress->setDone(bufferOffset + end);
+            if (m_progress->cancelled()) {
+                result.status = LoadResult::Status::Cancelled;
+                return result;
+            }
+        }
+        // Every whole line in the buffer. A line ends at CR, LF or CR LF; a
+        // CR at the end of the buffer waits to see whether LF follows.
+        for (;;) {
+            const char *const text = m_buffer.data();
+            std::size_t eol = begin;
+            while (eol < end && text[eol] != '\r' && text[eol] != '\n')
+                ++eol;
+            std::size_t next = eol + 1;
+            if (eol == end) {
+                if (!final || begin == end)
+                    break;
+                next = end; // the last line, without a line end
+            } else if (text[eol] == '\r') {
+                if (eol + 1 == end && !final)
+                    break;
+                if (eol + 1 < end && text[eol + 1] == '\n')
+                    ++next;
+            }
+            ++lineNumber;
+            // The first line is the header, whatever it holds.
+            if (lineNumber > 1 && !importLine(std::string_view(text + begin, eol - begin))) {
+                result.status = LoadResult::Status::Failed;
+                result.line = lineNumber;
+                result.offset = bufferOffset + begin;
+                result.error = m_error;
+                return result;
+            }
+            begin = next;
+        }
+        if (final)
+            return result;
+    }
+}
+
+bool TextImporter::convertTime(std::string_view text, std::int32_t &ms)
+{
+    if (const auto found = m_times.find(std::string(text)); found != m_times.end()) {
+        ms = found->second;
+        return true;
+    }
+    const std::optional<TimeOfDay> time = m_locale.parseLongTime(text);
+    if (!time)
+        return false;
+    ms = ((time->hour * 60 + time->minute) * 60 + time->second) * 1000;
+    if (m_times.size() >= 2 * secondsPerDay) // odd texts for the same seconds
+        m_times.clear();
+    m_times.emplace(text, ms);
+    return true;
+}
+
+bool TextImporter::importLine(std::string_view line)
+{
+    if (m_windows1252) {
+        m_converted.clear();
+        appendWindows1252AsUtf8(m_converted, line);
+        line = m_converted;
+    }
+    SplitText(line, '\t', m_pieces);
+    if (m_pieces.size() > readingFields.size())
+        return fail(std::to_string(m_pieces.size()) + " pieces, more than the table's "
+                    + std::to_string(readingFields.size()) + " fields");
+    ReadingRecord record; // appended: change state 4
+    const auto integer = [&](std::size_t i, std::optional<std::int32_t> &into) {
+        const std::optional<int> n = parseInteger(m_pieces[i]);
+        if (!n)
+            return fail(std::string(readingFields[i].name) + " \"" + std::string(m_pieces[i].substr(0, 40))
+                        + "\" is not an integer");
+        into = *n;
+        return true;
+    };
+    std::string_view *const texts[] = {&record.DCAC, &record.Value, &record.Unit, &record.Auto};
+    for (std::size_t i = 0; i < m_pieces.size(); ++i) {
+        switch (readingFields[i].type) {
+        case FieldType::Int32:
+            if (!integer(i, i == 0 ? record.No : record.Nval))
+                return false;
+            break;
+        case FieldType::Time: {
+            std::int32_t ms = 0;
+            if (!convertTime(m_pieces[i], ms))
+                return fail("Time \"" + std::string(m_pieces[i].substr(0, 40)) + "\" is not a time");
+            record.Time = ms;
+            break;
+        }
+        case FieldType::String:
+            *texts[i - 2] = m_pieces[i];
+            break;
+        }
+    }
+    m_rows.append(record);
+    return true;
+}
+
+} // namespace
+
+LoadResult importText(ByteSource &source, const Locale &locale, ReadingTable &table, WorkProgress *progress)
+{
+    for (const bool windows1252 : {false, true}) {
+        ReadingTable rows;
+        LoadResult result = TextImporter(source, locale, rows, progress, windows1252).run();
+        if (result.status == TextImporter::notUtf8) {
+            if (!source.rewind())
+                return {LoadResult::Status::Failed, "cannot read the file again: " + source.error(), 0, 1};
+            continue;
+        }
+        if (result.status != LoadResult::Status::Cancelled)
+            table.append(std::move(rows));
+        return result;
+    }
+    return {};
+}
+
+} // namespace tolmar
