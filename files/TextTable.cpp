@@ -27,11 +27,44 @@ std::string_view trimmed(std::string_view text)
     return text.substr(first, last - first);
 }
 
-void appendColumn(std::string &line, std::string_view text)
+template <typename Out>
+void appendColumn(Out &line, std::string_view text)
 {
     line += '\t';
     const std::string_view kept = trimmed(text);
     line += kept.empty() ? std::string_view("NULL") : kept;
+}
+
+// Appends into a buffer known to be large enough.
+struct RawOut {
+    char *p;
+    RawOut &operator+=(char c)
+    {
+        *p++ = c;
+        return *this;
+    }
+    RawOut &operator+=(std::string_view text)
+    {
+        std::memcpy(p, text.data(), text.size());
+        p += text.size();
+        return *this;
+    }
+    void append(const char *from, const char *to) { *this += std::string_view(from, static_cast<std::size_t>(to - from)); }
+};
+
+template <typename Out>
+void putExportLine(Out &line, const ReadingRecord &record, LongTimeTexts &times)
+{
+    if (record.No) {
+        char digits[12];
+        line.append(digits, std::to_chars(digits, digits + sizeof digits, *record.No).ptr);
+    }
+    appendColumn(line, record.Time ? std::string_view(times.text(*record.Time)) : std::string_view());
+    appendColumn(line, record.DCAC);
+    appendColumn(line, record.Value);
+    appendColumn(line, record.Unit);
+    appendColumn(line, record.Auto);
+    line += "\r\n";
 }
 
 } // namespace
@@ -54,16 +87,7 @@ const std::string &LongTimeTexts::text(std::int32_t millisecondsOfDay)
 
 void appendExportLine(std::string &line, const ReadingRecord &record, LongTimeTexts &times)
 {
-    if (record.No) {
-        char digits[12];
-        line.append(digits, std::to_chars(digits, digits + sizeof digits, *record.No).ptr);
-    }
-    appendColumn(line, record.Time ? std::string_view(times.text(*record.Time)) : std::string_view());
-    appendColumn(line, record.DCAC);
-    appendColumn(line, record.Value);
-    appendColumn(line, record.Unit);
-    appendColumn(line, record.Auto);
-    line += "\r\n";
+    putExportLine(line, record, times);
 }
 
 bool exportText(const ReadingTableSnapshot &table, const Locale &locale, ByteSink &sink, WorkProgress *progress)
@@ -71,7 +95,6 @@ bool exportText(const ReadingTableSnapshot &table, const Locale &locale, ByteSin
     OutputBuffer out(sink);
     out.append(exportHeaderLine);
     LongTimeTexts times(locale);
-    std::string line;
     const std::size_t count = table.size();
     if (progress)
         progress->setTotal(count);
@@ -85,9 +108,13 @@ bool exportText(const ReadingTableSnapshot &table, const Locale &locale, ByteSin
             if (out.failed())
                 return false;
         }
-        line.clear();
-        appendExportLine(line, table.at(i), times);
-        out.append(line);
+        const ReadingRecord record = table.at(i);
+        // Four texts of at most 80 bytes, the time, a number, tabs, CR LF.
+        const std::size_t most = 4 * 80 + times.text(record.Time.value_or(0)).size() + 32;
+        RawOut line{out.reserve(most)};
+        char *const start = line.p;
+        putExportLine(line, record, times);
+        out.commit(static_cast<std::size_t>(line.p - start));
     }
     if (progress)
         progress->setDone(count);
@@ -144,9 +171,15 @@ private:
     Utf8Validator m_utf8;
     std::vector<std::string_view> m_pieces;
     std::string m_converted; // a Windows-1252 line as UTF-8
-    // Time texts already converted: a log repeats each second many times,
-    // and the locale's parser is slow.
-    std::unordered_map<std::string, std::int32_t> m_times;
+    // Time texts already converted, by a hash of the text: a log repeats
+    // each second many times, and the locale's parser is slow.
+    struct CachedTime {
+        char text[15];
+        std::uint8_t size = 0; // 0: empty slot
+        std::int32_t ms = 0;
+    };
+    static constexpr std::size_t timeSlots = 4096;
+    std::vector<CachedTime> m_times = std::vector<CachedTime>(timeSlots);
     std::string m_error;
 };
 
@@ -236,17 +269,24 @@ LoadResult TextImporter::run()
 
 bool TextImporter::convertTime(std::string_view text, std::int32_t &ms)
 {
-    if (const auto found = m_times.find(std::string(text)); found != m_times.end()) {
-        ms = found->second;
+    std::uint32_t hash = 2166136261u; // FNV-1a
+    for (const char c : text)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    CachedTime &slot = m_times[hash % timeSlots];
+    const bool cacheable = !text.empty() && text.size() <= sizeof slot.text;
+    if (cacheable && slot.size == text.size() && std::memcmp(slot.text, text.data(), text.size()) == 0) {
+        ms = slot.ms;
         return true;
     }
     const std::optional<TimeOfDay> time = m_locale.parseLongTime(text);
     if (!time)
         return false;
     ms = ((time->hour * 60 + time->minute) * 60 + time->second) * 1000;
-    if (m_times.size() >= 2 * secondsPerDay) // odd texts for the same seconds
-        m_times.clear();
-    m_times.emplace(text, ms);
+    if (cacheable) {
+        std::memcpy(slot.text, text.data(), text.size());
+        slot.size = static_cast<std::uint8_t>(text.size());
+        slot.ms = ms;
+    }
     return true;
 }
 
