@@ -142,5 +142,43 @@ TEST(ReadingTableRecords, AMovedFromTableIsEmptyAndUsable)
     EXPECT_GT(loaded.bytesUsed(), 0u);
 }
 
+// Moving one table's rows to the end of another: on a chunk boundary the
+// chunks change hands, elsewhere rows are copied across chunk edges. Either
+// way every record reads back in order, with texts that outlive the source,
+// and a snapshot taken before keeps its own rows.
+TEST(ReadingTableRecords, AppendingATableKeepsEveryRecordInOrder)
+{
+    constexpr std::size_t chunk = 65'536;
+    const struct {
+        std::size_t before, appended;
+    } cases[] = {{0, 10}, {0, chunk + 5}, {3, 10}, {chunk - 2, 5}, {chunk, chunk + 1}, {7, 2 * chunk + 3}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::to_string(c.before) + " + " + std::to_string(c.appended));
+        ReadingTable table;
+        for (std::size_t i = 0; i < c.before; ++i)
+            table.append(reading(static_cast<int>(i), "old"));
+        const ReadingTableSnapshot earlier = table.snapshot();
+        {
+            ReadingTable rows;
+            for (std::size_t i = 0; i < c.appended; ++i)
+                rows.append(reading(static_cast<int>(c.before + i), "new " + std::to_string(i % 97)));
+            table.append(std::move(rows));
+            EXPECT_TRUE(rows.empty());
+            rows.append(reading(-1, "the source is usable again"));
+        }
+        ASSERT_EQ(table.size(), c.before + c.appended);
+        for (std::size_t i = 0; i < table.size(); ++i) {
+            const ReadingRecord r = table.at(i);
+            ASSERT_EQ(r.No, static_cast<int>(i));
+            ASSERT_EQ(r.Value, i < c.before ? "old" : "new " + std::to_string((i - c.before) % 97));
+        }
+        EXPECT_EQ(earlier.size(), c.before);
+        // Appends after the moved rows go on where they end.
+        table.append(reading(-2, "after"));
+        EXPECT_EQ(table.at(table.size() - 1).Value, "after");
+        EXPECT_EQ(table.at(table.size() - 2).No, static_cast<int>(c.before + c.appended - 1));
+    }
+}
+
 } // namespace
 } // namespace tolmar
