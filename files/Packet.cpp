@@ -294,6 +294,15 @@ LoadResult PacketReader::run()
                 return result;
             }
         }
+        // A byte order mark some editors put before the declaration.
+        if (bufferOffset == 0 && begin == 0 && !m_tagSeen) {
+            constexpr std::string_view bom = "\xEF\xBB\xBF";
+            const std::string_view head(m_buffer.data(), end);
+            if (end < bom.size() && !final && bom.starts_with(head))
+                continue; // too few bytes yet to tell
+            if (head.starts_with(bom))
+                begin = bom.size();
+        }
         for (;;) {
             std::size_t consumed = 0;
             std::string error;
