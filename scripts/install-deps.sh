@@ -2,8 +2,10 @@
 # Installs what Tolmar needs to build, run and test on Debian 12 or Ubuntu.
 # Safe to run again: apt-get skips what is already there.
 # qt6-charts-dev needs the Qt OpenGL development files but does not pull them
-# in without recommends, hence libqt6opengl6-dev. scripts/check-fresh-machine.sh
-# proves this list on a fresh Debian 12.
+# in without recommends, hence libqt6opengl6-dev. clang-14 with its runtime
+# (libclang-rt-14-dev: libFuzzer and the sanitizers) builds the fuzz targets
+# of scripts/fuzz.sh; llvm-14 brings llvm-symbolizer for their stacks.
+# scripts/check-fresh-machine.sh proves this list on a fresh Debian 12.
 set -eu
 
 if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
@@ -15,4 +17,5 @@ DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends 
     libudev-dev \
     libgtest-dev libgmock-dev libbenchmark-dev \
     locales fonts-dseg fonts-dejavu-core fonts-liberation2 \
-    xvfb xauth
+    xvfb xauth \
+    clang-14 libclang-rt-14-dev llvm-14
