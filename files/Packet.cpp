@@ -204,6 +204,7 @@ public:
     }
 
     LoadResult run();
+    Utf8Validator &utf8() { return m_utf8; }
 
 private:
     static constexpr std::size_t blockSize = 1 << 20;
@@ -525,7 +526,10 @@ LoadResult readPacket(ByteSource &source, ReadingTable &table, WorkProgress *pro
     // page the Windows program wrote in.
     for (const bool windows1252 : {false, true}) {
         ReadingTable rows;
-        LoadResult result = PacketReader(source, rows, progress, windows1252).run();
+        PacketReader reader(source, rows, progress, windows1252);
+        LoadResult result = reader.run();
+        if (result.status == LoadResult::Status::Failed && !windows1252 && !restIsUtf8(source, reader.utf8()))
+            result.status = PacketReader::notUtf8;
         if (result.status == PacketReader::notUtf8) {
             if (!source.rewind())
                 return {LoadResult::Status::Failed, "cannot read the file again: " + source.error(), 0, 0};

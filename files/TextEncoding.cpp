@@ -1,6 +1,9 @@
 #include "files/TextEncoding.h"
 
+#include "files/ByteStreams.h"
 #include "platform/Utf8.h"
+
+#include <vector>
 
 #include <cstring>
 
@@ -54,6 +57,20 @@ bool Utf8Validator::feed(const char *bytes, std::size_t size)
         }
     }
     return m_valid;
+}
+
+bool restIsUtf8(ByteSource &source, Utf8Validator &validator)
+{
+    std::vector<char> block(1 << 16);
+    for (;;) {
+        const std::ptrdiff_t n = source.read(block.data(), block.size());
+        if (n < 0)
+            return validator.valid(); // what could be read decides
+        if (n == 0)
+            return validator.complete();
+        if (!validator.feed(block.data(), static_cast<std::size_t>(n)))
+            return false;
+    }
 }
 
 void appendWindows1252AsUtf8(std::string &out, std::string_view text)

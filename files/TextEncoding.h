@@ -24,6 +24,12 @@ private:
     unsigned char m_high = 0xBF;
 };
 
+class ByteSource;
+// Reads the rest of `source` through `validator`: true when all of the file
+// is UTF-8. A reader that stops early at a fault asks this, so the records
+// it keeps are decoded the same whatever the block sizes were.
+bool restIsUtf8(ByteSource &source, Utf8Validator &validator);
+
 // Appends Windows-1252 text as UTF-8. The five bytes the code page leaves
 // undefined map to the C1 controls of the same number, as Windows does.
 void appendWindows1252AsUtf8(std::string &out, std::string_view text);

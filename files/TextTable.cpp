@@ -149,6 +149,7 @@ public:
     }
 
     LoadResult run();
+    Utf8Validator &utf8() { return m_utf8; }
 
 private:
     static constexpr std::size_t blockSize = 1 << 20;
@@ -339,7 +340,10 @@ LoadResult importText(ByteSource &source, const Locale &locale, ReadingTable &ta
 {
     for (const bool windows1252 : {false, true}) {
         ReadingTable rows;
-        LoadResult result = TextImporter(source, locale, rows, progress, windows1252).run();
+        TextImporter reader(source, locale, rows, progress, windows1252);
+        LoadResult result = reader.run();
+        if (result.status == LoadResult::Status::Failed && !windows1252 && !restIsUtf8(source, reader.utf8()))
+            result.status = TextImporter::notUtf8;
         if (result.status == TextImporter::notUtf8) {
             if (!source.rewind())
                 return {LoadResult::Status::Failed, "cannot read the file again: " + source.error(), 0, 1};
