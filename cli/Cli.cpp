@@ -12,6 +12,7 @@ const Command commands[] = {
     {"replay", replayHelp, replayCommand},
     {"monitor", monitorHelp, monitorCommand},
     {"record", recordHelp, recordCommand},
+    {"convert", convertHelp, convertCommand},
     {"devices", devicesHelp, devicesCommand},
 };
 

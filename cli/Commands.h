@@ -27,6 +27,8 @@ int monitorCommand(const Args &args, std::ostream &out, std::ostream &err);
 extern const char *const monitorHelp;
 int recordCommand(const Args &args, std::ostream &out, std::ostream &err);
 extern const char *const recordHelp;
+int convertCommand(const Args &args, std::ostream &out, std::ostream &err);
+extern const char *const convertHelp;
 int devicesCommand(const Args &args, std::ostream &out, std::ostream &err);
 extern const char *const devicesHelp;
 

@@ -1,6 +1,7 @@
 #include "cli/LiveSession.h"
 
 #include "cli/HeadlessForm.h"
+#include "cli/Interrupt.h"
 #include "cli/StreamPrompts.h"
 #include "platform/Clock.h"
 #include "platform/NumberText.h"
@@ -8,44 +9,11 @@
 #include "platform/posix/EventLoop.h"
 #include "platform/sim/SimulatedHidPlatform.h"
 
-#include <atomic>
+#include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <memory>
 
 namespace tolmar::cli {
-
-namespace {
-std::atomic<bool> interrupted{false};
-
-extern "C" void onInterrupt(int)
-{
-    interrupted = true;
-}
-
-// SIGINT and SIGTERM end the session cleanly while it runs.
-class InterruptGuard {
-public:
-    InterruptGuard()
-    {
-        interrupted = false;
-        struct sigaction action {};
-        action.sa_handler = onInterrupt;
-        sigemptyset(&action.sa_mask);
-        sigaction(SIGINT, &action, &m_oldInt);
-        sigaction(SIGTERM, &action, &m_oldTerm);
-    }
-    ~InterruptGuard()
-    {
-        sigaction(SIGINT, &m_oldInt, nullptr);
-        sigaction(SIGTERM, &m_oldTerm, nullptr);
-    }
-
-private:
-    struct sigaction m_oldInt {};
-    struct sigaction m_oldTerm {};
-};
-} // namespace
 
 bool LiveSession::parse(const std::vector<std::string> &args, std::size_t &i, long &count, std::string &error)
 {
@@ -74,7 +42,7 @@ bool LiveSession::parse(const std::vector<std::string> &args, std::size_t &i, lo
 }
 
 int LiveSession::run(std::ostream &err, const std::function<void(MainForm &, const Clock &)> &setUp,
-                     const std::function<bool()> &done) const
+                     const std::function<bool()> &done, const std::function<int(MainForm &)> &finish) const
 {
     EventLoop loop;
     SystemClock clock;
@@ -122,8 +90,11 @@ int LiveSession::run(std::ostream &err, const std::function<void(MainForm &, con
     const auto deadline = seconds > 0
         ? std::chrono::steady_clock::now() + std::chrono::microseconds(static_cast<long long>(seconds * 1e6))
         : std::chrono::steady_clock::time_point::max();
-    loop.run([&] { return interrupted || done() || prompts.shown > 0 || bridgeGone || !link.USBConDown; },
-             deadline);
+    loop.run(
+        [&] {
+            return InterruptGuard::interrupted() || done() || prompts.shown > 0 || bridgeGone || !link.USBConDown;
+        },
+        deadline);
 
     int status = 0;
     if (prompts.shown > 0) {
@@ -134,6 +105,9 @@ int LiveSession::run(std::ostream &err, const std::function<void(MainForm &, con
     }
     if (link.USBConDown)
         form.USBConClick(false); // disconnect as the button does
+    // Still under the guard: a second Ctrl-C does not cut a file short.
+    if (finish)
+        status = std::max(status, finish(form));
     return status;
 }
 

@@ -30,9 +30,12 @@ struct LiveSession {
     // `error` is set for one of them with a bad value.
     bool parse(const std::vector<std::string> &args, std::size_t &i, long &count, std::string &error);
 
-    // setUp runs before connecting: observers, recording options.
+    // setUp runs before connecting: observers, recording options. finish
+    // runs after a session that connected has ended, however it ended (also
+    // by Ctrl-C or SIGTERM), and before the form is gone; its status (0 or 1)
+    // joins the session's.
     int run(std::ostream &err, const std::function<void(MainForm &, const Clock &)> &setUp,
-            const std::function<bool()> &done) const;
+            const std::function<bool()> &done, const std::function<int(MainForm &)> &finish = {}) const;
 };
 
 } // namespace tolmar::cli

@@ -1,8 +1,10 @@
 #include "cli/Commands.h"
 #include "cli/HeadlessForm.h"
+#include "cli/Interrupt.h"
 #include "cli/RecordJson.h"
 #include "cli/RecordingOptions.h"
 #include "cli/StreamPrompts.h"
+#include "cli/TableOutput.h"
 #include "cli/ReadingJson.h"
 #include "meter/FrameDecoder.h"
 #include "platform/NoHidPlatform.h"
@@ -10,7 +12,10 @@
 #include "platform/NumberText.h"
 #include "platform/Prompts.h"
 #include "platform/UiDispatcher.h"
+#include "platform/posix/PosixLocale.h"
 #include "platform/virtual/VirtualTime.h"
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -33,13 +38,16 @@ const char *const replayHelp =
     "      not a report is reported with its line number on standard error.\n"
     "      Exit status 2 if a line was not a report, else 1 if a frame failed.\n"
     "  replay --record [--every-frame | --interval N] [--repeat] [--limit L]\n"
-    "         [--start HH:MM:SS.mmm] [--decimal-separator C] [FILE|-]\n"
+    "         [--start HH:MM:SS.mmm] [--out TABLE] [--decimal-separator C] [FILE|-]\n"
     "      Records the capture as the window would, on virtual time: a passive\n"
     "      \"USB to Serial\" bridge is connected first, report line k (from 0) is\n"
     "      handled at the start time (default 00:00:00.000) + k ms after every\n"
     "      window timer due by then, and the session is disconnected at the end\n"
-    "      of the input. Prints the appended records instead of the readings;\n"
-    "      frames that do not decode are told on standard error.\n";
+    "      of the input or at Ctrl-C. Prints the appended records instead of the\n"
+    "      readings; frames that do not decode are told on standard error.\n"
+    "      --out TABLE also writes the recorded table to TABLE as the save button\n"
+    "      does: a packet for a name ending in \".xml\", written when the replay\n"
+    "      ends; else exported text, a line per record as it is recorded.\n";
 
 namespace {
 std::optional<int> byteToken(const std::string &line, std::size_t at)
@@ -84,13 +92,15 @@ std::optional<Report> parseReport(std::string line)
 }
 // The lines of a capture, each handed to the form as a report; a line that
 // is no report is named on the error stream. Returns 2 if there was one.
+// beforeLine(k) runs before line k (from 0) and false from it ends the feed.
 template <typename BeforeLine>
 int feedReports(std::istream &in, MainForm &form, std::ostream &err, BeforeLine beforeLine)
 {
     int status = 0;
     std::string line;
     for (long number = 1; std::getline(in, line); ++number) {
-        beforeLine(number - 1);
+        if (!beforeLine(number - 1))
+            break;
         const auto report = parseReport(line);
         if (!report) {
             err << "tolmar-cli: replay: line " << number << " is not a report: " << line << "\n";
@@ -120,14 +130,25 @@ int replayReadings(std::istream &in, const std::optional<std::string> &separator
             out << readingJson(reading, longFrame) << "\n";
         }
     });
-    return std::max(status, feedReports(in, headless.form(), err, [](long) {}));
+    return std::max(status, feedReports(in, headless.form(), err, [](long) { return true; }));
 }
 
 // A connected session on virtual time: report line k is handled at start +
 // k ms, the bridge's report period, after every timer due by then.
 int replayRecording(std::istream &in, const std::optional<std::string> &separator, const RecordingOptions &options,
-                    const LocalDateTime &start, std::ostream &out, std::ostream &err)
+                    const LocalDateTime &start, const std::optional<std::string> &outPath, std::ostream &out,
+                    std::ostream &err)
 {
+    PosixLocale locale;
+    std::optional<TableOutput> table;
+    if (outPath) {
+        table.emplace(*outPath, locale, "replay");
+        if (!table->open()) {
+            err << table->error() << "\n";
+            return 1;
+        }
+    }
+
     VirtualTime time(start);
     StreamPrompts prompts(err, "replay");
     PassiveBridgePlatform bridge;
@@ -141,7 +162,15 @@ int replayRecording(std::istream &in, const std::optional<std::string> &separato
             status = std::max(status, 1);
         }
     });
-    form.recording.onRecordAppended = [&](std::size_t index) { out << recordJson(form.cds1.at(index)) << "\n"; };
+    bool tableFailed = false;
+    form.recording.onRecordAppended = [&](std::size_t index) {
+        const ReadingRecord record = form.cds1.at(index);
+        out << recordJson(record) << "\n";
+        if (table && !tableFailed && !table->recordAppended(record)) {
+            err << table->error() << "\n";
+            tableFailed = true;
+        }
+    };
     options.apply(form.recording);
 
     form.USBConClick(true); // as a click on "USB Connection"
@@ -149,16 +178,38 @@ int replayRecording(std::istream &in, const std::optional<std::string> &separato
         err << "tolmar-cli: replay: the passive bridge did not connect\n";
         return 1;
     }
-    status = std::max(status, feedReports(in, form, err, [&](long k) { time.advance(k - time.elapsedMs()); }));
+    // Ctrl-C ends the replay as the end of the input does, so a capture
+    // piped from a live source still leaves its packet.
+    InterruptGuard guard;
+    status = std::max(status, feedReports(in, form, err, [&](long k) {
+        if (InterruptGuard::interrupted())
+            return false;
+        time.advance(k - time.elapsedMs());
+        return true;
+    }));
     // As a click on the toggle: a pending sampling tick does not fire.
     if (form.link().USBConDown)
         form.USBConClick(false);
-    return status;
+    if (table && !tableFailed && !table->finish(form.cds1.snapshot())) {
+        err << table->error() << "\n";
+        tableFailed = true;
+    }
+    return tableFailed ? std::max(status, 1) : status;
 }
 
 } // namespace
 
 namespace {
+// True when the capture (a name, or standard input for none) and `out` are
+// one existing file: writing the table would destroy the capture.
+bool isCapture(const std::optional<std::string> &capture, const std::string &out)
+{
+    struct stat in {}, table {};
+    const bool named = capture && *capture != "-";
+    return (named ? ::stat(capture->c_str(), &in) : ::fstat(0, &in)) == 0 && ::stat(out.c_str(), &table) == 0
+        && in.st_dev == table.st_dev && in.st_ino == table.st_ino;
+}
+
 // "HH:MM:SS.mmm" (the milliseconds may be left out).
 std::optional<LocalDateTime> parseStartTime(const std::string &text)
 {
@@ -185,6 +236,7 @@ int replayCommand(const Args &args, std::ostream &out, std::ostream &err)
     bool recordingOptionGiven = false;
     LocalDateTime start{2024, 3, 5, 0, 0, 0, 0, 2};
     bool startGiven = false;
+    std::optional<std::string> outPath;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string &arg = args[i];
         std::string error;
@@ -201,6 +253,10 @@ int replayCommand(const Args &args, std::ostream &out, std::ostream &err)
             start = *time;
             startGiven = true;
             ++i;
+        } else if (arg == "--out") {
+            if (i + 1 == args.size() || args[i + 1].empty())
+                return usageError(err, "replay: --out takes a file name");
+            outPath = args[++i];
         } else if (options.parse(args, i, error)) {
             if (!error.empty())
                 return usageError(err, "replay: " + error);
@@ -213,7 +269,7 @@ int replayCommand(const Args &args, std::ostream &out, std::ostream &err)
             path = arg;
         }
     }
-    if (!record && (recordingOptionGiven || startGiven))
+    if (!record && (recordingOptionGiven || startGiven || outPath))
         return usageError(err, "replay: the recording options need --record");
 
     std::ifstream file;
@@ -226,7 +282,10 @@ int replayCommand(const Args &args, std::ostream &out, std::ostream &err)
         }
         in = &file;
     }
-    return record ? replayRecording(*in, separator, options, start, out, err) : replayReadings(*in, separator, out, err);
+    if (outPath && isCapture(path, *outPath))
+        return usageError(err, "replay: --out names the capture itself");
+    return record ? replayRecording(*in, separator, options, start, outPath, out, err)
+                  : replayReadings(*in, separator, out, err);
 }
 
 } // namespace tolmar::cli

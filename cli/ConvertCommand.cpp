@@ -1,0 +1,82 @@
+#include "cli/Commands.h"
+#include "files/ByteStreams.h"
+#include "files/DataFiles.h"
+#include "files/Packet.h"
+#include "files/TextTable.h"
+#include "platform/posix/PosixLocale.h"
+#include "record/ReadingTable.h"
+
+#include <ostream>
+
+namespace tolmar::cli {
+
+const char *const convertHelp =
+    "  convert IN OUT\n"
+    "      Loads the table file IN as \"Open old data files\" does (a packet for\n"
+    "      a name ending in \".xml\", else tab-separated text) and saves it as OUT\n"
+    "      as \"Save data files\" does (a packet for \".xml\", else the exported\n"
+    "      text). Times are in the locale's long time format (LC_ALL, LC_TIME,\n"
+    "      LANG). OUT is written beside its place and takes it only when\n"
+    "      complete. A file that does not load (\"Failed to Load File!\", the\n"
+    "      line or byte that failed, and why) or an OUT that cannot be written\n"
+    "      is told on standard error with exit status 1; OUT is then as it was.\n";
+
+namespace {
+const char *const prefix = "tolmar-cli: convert: ";
+
+bool load(const std::string &name, const Locale &locale, ReadingTable &table, std::ostream &err)
+{
+    FileSource source(name);
+    if (!source.ok()) {
+        err << prefix << DataFiles::loadFailedText << " " << name << ": " << source.error() << "\n";
+        return false;
+    }
+    const LoadResult result =
+        isPacketFileName(name) ? readPacket(source, table) : importText(source, locale, table);
+    if (!result.loaded()) {
+        err << prefix << DataFiles::loadFailedText << " " << name << ": " << result.where() << "\n";
+        return false;
+    }
+    return true;
+}
+
+bool save(const std::string &name, const Locale &locale, const ReadingTable &table, std::ostream &err)
+{
+    const bool packet = isPacketFileName(name);
+    AtomicFile file(name);
+    const ReadingTableSnapshot rows = table.snapshot();
+    if (file.ok() && (packet ? writePacket(rows, file) : exportText(rows, locale, file)) && file.commit())
+        return true;
+    const std::string reason = file.error().empty() ? "the file was not written" : file.error();
+    if (packet)
+        err << prefix << "Cannot create file \"" << name << "\". " << reason << "\n";
+    else
+        err << prefix << DataFiles::exportFailedText << name << " (" << reason << ")\n";
+    return false;
+}
+} // namespace
+
+int convertCommand(const Args &args, std::ostream &, std::ostream &err)
+{
+    Args names;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string &arg = args[i];
+        if (arg == "--") {
+            names.insert(names.end(), args.begin() + static_cast<long>(i) + 1, args.end());
+            break;
+        }
+        if (arg.rfind("--", 0) == 0)
+            return usageError(err, "convert: unknown option " + arg);
+        names.push_back(arg);
+    }
+    if (names.size() != 2 || names[0].empty() || names[1].empty())
+        return usageError(err, "convert takes IN and OUT");
+
+    PosixLocale locale;
+    ReadingTable table;
+    if (!load(names[0], locale, table, err) || !save(names[1], locale, table, err))
+        return 1;
+    return 0;
+}
+
+} // namespace tolmar::cli

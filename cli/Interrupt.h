@@ -1,0 +1,21 @@
+#pragma once
+
+namespace tolmar::cli {
+
+// While a guard lives, SIGINT (Ctrl-C) and SIGTERM only raise a flag that the
+// running command polls, so the command ends as at its other limits:
+// disconnects, and writes what it still owes (a packet given with --out)
+// before the process exits. A second signal while that is written is taken
+// the same way, so it cannot cut the file short.
+class InterruptGuard {
+public:
+    InterruptGuard();
+    ~InterruptGuard();
+    InterruptGuard(const InterruptGuard &) = delete;
+    InterruptGuard &operator=(const InterruptGuard &) = delete;
+
+    // True once a signal came while this guard lives (one lives at a time).
+    static bool interrupted();
+};
+
+} // namespace tolmar::cli

@@ -1,0 +1,107 @@
+#include "cli/TableOutput.h"
+
+#include "files/ByteStreams.h"
+#include "files/DataFiles.h"
+#include "files/Packet.h"
+#include "record/ReadingTable.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace tolmar::cli {
+
+TableOutput::TableOutput(std::string path, const Locale &locale, std::string command)
+    : m_path(std::move(path))
+    , m_locale(locale)
+    , m_command(std::move(command))
+    , m_packet(isPacketFileName(m_path))
+    , m_times(m_locale)
+{
+}
+
+TableOutput::~TableOutput()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool TableOutput::fail(const std::string &reason)
+{
+    if (m_error.empty()) {
+        // The save button's messages, with the reason the text's leaves out.
+        m_error = "tolmar-cli: " + m_command + ": ";
+        if (m_packet)
+            m_error += "Cannot create file \"" + m_path + "\". " + reason;
+        else
+            m_error += DataFiles::exportFailedText + m_path + " (" + reason + ")";
+    }
+    return false;
+}
+
+bool TableOutput::writeAll(const std::string &bytes)
+{
+    const char *at = bytes.data();
+    std::size_t left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(m_fd, at, left);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return fail(std::strerror(errno));
+        }
+        at += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool TableOutput::open()
+{
+    if (m_packet) {
+        // Only a check: a long recording leaves no temporary file behind
+        // while it runs, and the packet is created afresh at the end.
+        AtomicFile probe(m_path);
+        if (!probe.ok())
+            return fail(probe.error());
+        probe.abandon();
+        return true;
+    }
+    m_fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (m_fd < 0)
+        return fail(std::strerror(errno));
+    return writeAll(std::string(exportHeaderLine));
+}
+
+bool TableOutput::recordAppended(const ReadingRecord &record)
+{
+    if (m_packet)
+        return true;
+    if (!m_error.empty())
+        return false;
+    m_line.clear();
+    appendExportLine(m_line, record, m_times);
+    // One write per line, straight to the file: nothing waits in a buffer.
+    return writeAll(m_line);
+}
+
+bool TableOutput::finish(const ReadingTableSnapshot &table)
+{
+    if (!m_packet) {
+        const int fd = m_fd;
+        m_fd = -1;
+        if (fd >= 0 && ::close(fd) != 0)
+            fail(std::strerror(errno));
+        return m_error.empty();
+    }
+    AtomicFile file(m_path);
+    if (!file.ok())
+        return fail(file.error());
+    if (!writePacket(table, file) || !file.commit())
+        return fail(file.error().empty() ? "the packet was not written" : file.error());
+    return true;
+}
+
+} // namespace tolmar::cli
