@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace tolmar {
@@ -69,15 +70,26 @@ bool FileSource::rewind()
 
 AtomicFile::AtomicFile(std::string target) : m_target(std::move(target))
 {
+    // Through a symbolic link the file it points to is replaced, not the link.
+    if (char *real = ::realpath(m_target.c_str(), nullptr)) {
+        struct stat link{};
+        if (::lstat(m_target.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
+            m_target = real;
+        std::free(real);
+    }
     struct stat st{};
     if (::stat(m_target.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
         if (S_ISDIR(st.st_mode)) {
             m_error = std::strerror(EISDIR);
             return;
         }
-        m_fd = ::open(m_target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-        if (m_fd < 0)
+        // Not blocking: a pipe nobody reads fails at once instead of hanging.
+        m_fd = ::open(m_target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NONBLOCK);
+        if (m_fd < 0) {
             m_error = std::strerror(errno);
+            return;
+        }
+        ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
         return;
     }
     // Beside the target, so the rename stays on one file system.

@@ -17,12 +17,13 @@ class WorkProgress;
 //
 //   <?xml version="1.0" standalone="yes"?>  <DATAPACKET Version="2.0">
 //   <METADATA><FIELDS><FIELD attrname="No" fieldtype="i4"/>...</FIELDS>
-//   <PARAMS CHANGE_LOG="1 0 4"/></METADATA><ROWDATA><ROW RowState="4" No="1"
-//   Time="14:05:07250" .../></ROWDATA></DATAPACKET>
+//   <PARAMS/></METADATA><ROWDATA><ROW No="1" Time="14:05:07250" .../>
+//   </ROWDATA></DATAPACKET>
 //
-// (broken here for reading). Records appended since the table was emptied
-// carry RowState 4, and the change log lists them; a loaded record keeps the
-// state it had, and state 0 is written without RowState.
+// (broken here for reading). We write no change log: PARAMS has no
+// attributes and no row a RowState, so a saved table loads back as one of
+// unchanged records. A packet from elsewhere may carry RowState; each row
+// keeps it as its change state, and a CHANGE_LOG is ignored.
 //
 // False when the sink failed or the work was cancelled.
 bool writePacket(const ReadingTableSnapshot &table, ByteSink &sink, WorkProgress *progress = nullptr);
