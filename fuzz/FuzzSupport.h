@@ -110,7 +110,7 @@ public:
     std::string text;
 };
 
-inline bool isUtf8(std::string_view text)
+inline bool validUtf8(std::string_view text)
 {
     Utf8Validator validator;
     validator.feed(text.data(), text.size());
@@ -177,7 +177,7 @@ inline void requireStoredTexts(const ReadingTable &table)
     for (std::size_t i = 0; i < table.size(); ++i) {
         const ReadingRecord r = table.at(i);
         for (const std::string_view text : {r.DCAC, r.Value, r.Unit, r.Auto}) {
-            if (!isUtf8(text))
+            if (!validUtf8(text))
                 fail("a stored text is not UTF-8", describe(r));
             if (utf8Characters(text) > stringFieldWidth)
                 fail("a stored text is longer than the field", describe(r));

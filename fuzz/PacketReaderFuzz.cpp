@@ -1,8 +1,8 @@
 // Any bytes as a data packet: read whole and in pieces of random size (the
 // two must agree), a packet that loads written and read back (the same
-// records, the same bytes when written again) and exported as text, and every
-// attribute value the tokenizer finds decoded both as UTF-8 and as
-// Windows-1252.
+// records, the same bytes when written again) and, one in eight, exported as
+// text; every attribute value the tokenizer finds decoded both as UTF-8 and
+// as Windows-1252.
 
 #include "fuzz/FuzzSupport.h"
 
@@ -55,9 +55,9 @@ void checkAttributeValues(std::string_view bytes)
                 fail("the code page decides whether a value decodes", std::string(attribute.value));
             if (!utf8Ok)
                 continue;
-            if (!isUtf8(as1252))
+            if (!validUtf8(as1252))
                 fail("a Windows-1252 value decoded to something other than UTF-8", std::string(attribute.value));
-            if (isUtf8(attribute.value) && !isUtf8(asUtf8))
+            if (validUtf8(attribute.value) && !validUtf8(asUtf8))
                 fail("a UTF-8 value decoded to something other than UTF-8", std::string(attribute.value));
             if (isAscii(attribute.value) && asUtf8 != as1252)
                 fail("an ASCII value decoded differently by code page", std::string(attribute.value));
@@ -66,14 +66,14 @@ void checkAttributeValues(std::string_view bytes)
     }
 }
 
-void checkWrittenBack(const ReadingTable &table)
+void checkWrittenBack(const ReadingTable &table, bool exportToo)
 {
     StringSink written;
     if (!writePacket(table.snapshot(), written))
         fail("writing a loaded table failed");
     if (written.text.find_first_of("\r\n") != std::string::npos)
         fail("a written packet is more than one line");
-    if (!isUtf8(written.text))
+    if (!validUtf8(written.text))
         fail("a written packet is not UTF-8");
 
     ReadingTable reread;
@@ -89,6 +89,8 @@ void checkWrittenBack(const ReadingTable &table)
     if (!writePacket(reread.snapshot(), again) || again.text != written.text)
         fail("a packet read back is written differently");
 
+    if (!exportToo)
+        return;
     StringSink exported;
     if (!exportText(table.snapshot(), FixedLocale(), exported))
         fail("exporting a loaded table failed");
@@ -96,7 +98,7 @@ void checkWrittenBack(const ReadingTable &table)
         fail("an export without its header line");
     if (exported.text.size() < 2 || exported.text.compare(exported.text.size() - 2, 2, "\r\n") != 0)
         fail("an export that does not end in CR LF");
-    if (!isUtf8(exported.text))
+    if (!validUtf8(exported.text))
         fail("an export is not UTF-8");
 }
 
@@ -124,8 +126,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     requireSameResults(result, piecewiseResult, "read whole and in pieces");
     requireSameTables(table, piecewise, true, "read whole and in pieces");
 
+    // An export sets up a day of time texts and a large buffer, which would
+    // take most of the time of a run: one input in eight is exported.
     if (result.loaded())
-        checkWrittenBack(table);
+        checkWrittenBack(table, hashBytes(bytes) % 8 == 0);
     checkAttributeValues(bytes);
     return 0;
 }

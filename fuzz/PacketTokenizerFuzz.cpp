@@ -125,9 +125,9 @@ void checkDecoding(std::string_view raw)
     const bool cp1252Ok = decodePacketValue(raw, true, as1252, cp1252Error);
     if (utf8Ok != cp1252Ok || utf8Error != cp1252Error)
         fail("the code page decides whether a value decodes");
-    if (utf8Ok && !isUtf8(as1252))
+    if (utf8Ok && !validUtf8(as1252))
         fail("a Windows-1252 value decoded to something other than UTF-8");
-    if (utf8Ok && isUtf8(raw) && !isUtf8(asUtf8))
+    if (utf8Ok && validUtf8(raw) && !validUtf8(asUtf8))
         fail("a UTF-8 value decoded to something other than UTF-8");
     if (!utf8Ok && utf8Error.empty())
         fail("a value that does not decode without a reason");

@@ -2,7 +2,7 @@
 // size (the two must agree), and held against a model of the format: lines
 // end at CR, LF or CR LF, the first is skipped, each further line is cut at
 // every tab into No, Time, DC/AC, Value, Unit, Auto, Nval, and the first line
-// that does not convert stops the import with its number. What was imported
+// that does not convert stops the import with its number. One input in eight
 // is exported again.
 
 #include "fuzz/FuzzSupport.h"
@@ -100,7 +100,7 @@ void checkAgainstModel(std::string_view bytes, const LoadResult &result, const R
     const FixedLocale locale;
     std::string converted;
     std::string_view text = bytes;
-    if (!isUtf8(bytes)) {
+    if (!validUtf8(bytes)) {
         appendWindows1252AsUtf8(converted, bytes);
         text = converted;
     }
@@ -131,7 +131,7 @@ void checkExport(const ReadingTable &table)
         fail("exporting an imported table failed");
     if (exported.text.compare(0, exportHeaderLine.size(), exportHeaderLine) != 0)
         fail("an export without its header line");
-    if (!isUtf8(exported.text))
+    if (!validUtf8(exported.text))
         fail("an export is not UTF-8");
 }
 
@@ -155,6 +155,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     requireSameResults(result, piecewiseResult, "imported whole and in pieces");
     requireSameTables(table, piecewise, true, "imported whole and in pieces");
 
-    checkExport(table);
+    // An export sets up a day of time texts and a large buffer, which would
+    // take most of the time of a run: one input in eight is exported.
+    if (hashBytes(bytes) % 8 == 0)
+        checkExport(table);
     return 0;
 }
