@@ -92,8 +92,10 @@ AtomicFile::AtomicFile(std::string target) : m_target(std::move(target))
         ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
         return;
     }
-    // Beside the target, so the rename stays on one file system.
-    m_temporary = m_target + ".XXXXXX";
+    // Beside the target, so the rename stays on one file system; hidden, and
+    // short, so a target whose name is as long as the system allows has one.
+    const std::size_t slash = m_target.rfind('/');
+    m_temporary = (slash == std::string::npos ? std::string() : m_target.substr(0, slash + 1)) + ".tolmar-save-XXXXXX";
     m_fd = ::mkostemp(m_temporary.data(), O_CLOEXEC);
     if (m_fd < 0) {
         m_error = std::strerror(errno);

@@ -146,6 +146,7 @@ bool writePacket(const ReadingTableSnapshot &table, ByteSink &sink, WorkProgress
     static const std::string head = packetHead();
     OutputBuffer out(sink);
     out.append(head);
+    std::string scratch;
     const std::size_t count = table.size();
     if (progress)
         progress->setTotal(count);
@@ -166,9 +167,11 @@ bool writePacket(const ReadingTableSnapshot &table, ByteSink &sink, WorkProgress
             p = putTime(putText(p, " Time=\""), *r.Time), *p++ = '"';
         const std::pair<const char *, std::string_view> texts[] = {
             {" DC/AC=\"", r.DCAC}, {" Value=\"", r.Value}, {" Unit=\"", r.Unit}, {" Auto=\"", r.Auto}};
+        // Written in UTF-8: a text that is not (a meter's own byte) is
+        // taken as Windows-1252, so the file stays readable as UTF-8.
         for (const auto &[name, text] : texts)
             if (!text.empty())
-                p = putEscaped(putText(p, name), text), *p++ = '"';
+                p = putEscaped(putText(p, name), asUtf8(text, scratch)), *p++ = '"';
         if (r.Nval)
             p = putInteger(putText(p, " Nval=\""), *r.Nval), *p++ = '"';
         p = putText(p, "/>");
@@ -220,14 +223,17 @@ private:
     bool checkFields();
     bool readRow(const PacketTag &tag);
     bool decode(std::string_view raw, std::string &out);
-    bool fail(std::string what)
+    // `at`: the byte the fault is in, when it is not the tag's start.
+    bool fail(std::string what, const char *at = nullptr)
     {
         m_error = std::move(what);
+        m_errorAt = at;
         return false;
     }
 
     ByteSource &m_source;
     ReadingTable &m_rows;
+    const char *m_errorAt = nullptr;
     WorkProgress *m_progress;
     const bool m_windows1252;
     std::vector<char> m_buffer;
@@ -326,7 +332,8 @@ LoadResult PacketReader::run()
             while (m_buffer[tagStart] != '<')
                 ++tagStart;
             if (!handle(tag))
-                return failed(bufferOffset + tagStart, m_error);
+                return failed(bufferOffset + (m_errorAt ? static_cast<std::size_t>(m_errorAt - m_buffer.data()) : tagStart),
+                              m_error);
             begin += consumed;
         }
     }
@@ -334,6 +341,10 @@ LoadResult PacketReader::run()
 
 bool PacketReader::handle(const PacketTag &tag)
 {
+    // References are checked in every value, also in attributes we ignore.
+    for (const PacketTag::Attribute &a : tag.attributes)
+        if (a.value.find('&') != std::string_view::npos && !decode(a.value, m_scratch[4]))
+            return false;
     const bool first = !m_tagSeen;
     m_tagSeen = true;
     switch (tag.kind) {
@@ -403,7 +414,7 @@ bool PacketReader::decode(std::string_view raw, std::string &out)
 {
     std::string error;
     if (!decodePacketValue(raw, m_windows1252, out, error))
-        return fail(error);
+        return fail(error, raw.data());
     return true;
 }
 
@@ -481,7 +492,8 @@ bool PacketReader::readRow(const PacketTag &tag)
         std::int32_t n = 0;
         if (isTime ? !parsePacketTime(value, n) : !parseInt32(value, n))
             return fail("the " + std::string(a.name) + " value \"" + std::string(value.substr(0, 40))
-                        + (isTime ? "\" is not a time" : "\" is not an integer"));
+                            + (isTime ? "\" is not a time" : "\" is not an integer"),
+                        a.value.data());
         into = n;
         return true;
     };

@@ -59,6 +59,27 @@ bool Utf8Validator::feed(const char *bytes, std::size_t size)
     return m_valid;
 }
 
+bool isUtf8(std::string_view text)
+{
+    Utf8Validator validator;
+    return validator.feed(text.data(), text.size()) && validator.complete();
+}
+
+std::string_view asUtf8(std::string_view text, std::string &scratch)
+{
+    bool ascii = true;
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    if (ascii || isUtf8(text))
+        return text;
+    scratch.clear();
+    appendWindows1252AsUtf8(scratch, text);
+    return scratch;
+}
+
 bool restIsUtf8(ByteSource &source, Utf8Validator &validator)
 {
     std::vector<char> block(1 << 16);

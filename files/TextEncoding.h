@@ -24,6 +24,14 @@ private:
     unsigned char m_high = 0xBF;
 };
 
+// True when all of `text` is UTF-8.
+bool isUtf8(std::string_view text);
+
+// The text as UTF-8: as it is when it is UTF-8, else read as Windows-1252
+// (a meter's own byte, such as 0xB5 for the micro sign). `scratch` holds a
+// converted text.
+std::string_view asUtf8(std::string_view text, std::string &scratch);
+
 class ByteSource;
 // Reads the rest of `source` through `validator`: true when all of the file
 // is UTF-8. A reader that stops early at a fault asks this, so the records

@@ -27,11 +27,14 @@ std::string_view trimmed(std::string_view text)
     return text.substr(first, last - first);
 }
 
+// Written in UTF-8: a text that is not (a meter's own byte) is taken as
+// Windows-1252, so an import reads the file as UTF-8.
 template <typename Out>
 void appendColumn(Out &line, std::string_view text)
 {
     line += '\t';
-    const std::string_view kept = trimmed(text);
+    thread_local std::string scratch;
+    const std::string_view kept = trimmed(asUtf8(text, scratch));
     line += kept.empty() ? std::string_view("NULL") : kept;
 }
 
@@ -109,7 +112,8 @@ bool exportText(const ReadingTableSnapshot &table, const Locale &locale, ByteSin
                 return false;
         }
         const ReadingRecord record = table.at(i);
-        // Four texts of at most 80 bytes, the time, a number, tabs, CR LF.
+        // Four texts of at most 80 bytes (20 characters of Windows-1252 are
+        // at most 60 bytes of UTF-8), the time, a number, tabs, CR LF.
         const std::size_t most = 4 * 80 + times.text(record.Time.value_or(0)).size() + 32;
         RawOut line{out.reserve(most)};
         char *const start = line.p;
