@@ -22,10 +22,47 @@
 
 namespace tolmar {
 
+// Passes the core's file work on (to the platform's workers, or runs it at
+// once without them) and tells the window when a piece starts and when its
+// finishing step has run, so the file buttons wait for it.
+class FileWorkRelay final : public BackgroundWork {
+public:
+    FileWorkRelay(BackgroundWork *work, std::function<void()> changed)
+        : m_work(work ? *work : m_inline), m_changed(std::move(changed))
+    {
+    }
+    void start(const std::string &title, std::shared_ptr<WorkProgress> progress, std::function<void()> work,
+               std::function<void()> finished) override
+    {
+        m_work.start(title, std::move(progress), std::move(work), [this, finished = std::move(finished)] {
+            finished();
+            m_changed();
+        });
+        m_changed();
+    }
+
+private:
+    InlineBackgroundWork m_inline;
+    BackgroundWork &m_work;
+    std::function<void()> m_changed;
+};
+
+namespace {
+
+MainFormPlatform withFileWork(const MainFormPlatform &platform, BackgroundWork &work)
+{
+    MainFormPlatform relayed = platform;
+    relayed.fileWork = &work;
+    return relayed;
+}
+
+} // namespace
+
 TFCOMM::TFCOMM(const MainFormPlatform &platform, QWidget *parent)
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                               | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
-    , m_core(platform, *this)
+    , m_fileWork(std::make_unique<FileWorkRelay>(platform.fileWork, [this] { refreshFileButtons(); }))
+    , m_core(withFileWork(platform, *m_fileWork), *this)
 {
     setObjectName("FCOMM");
     buildControls(platform);
@@ -89,7 +126,10 @@ void TFCOMM::buildControls(const MainFormPlatform &platform)
         m_core.RecordNewClick();
         stateChanged();
     });
-    // OpenDataFiles, saveas and BtPrint have no action yet.
+    // While a save or load runs the buttons are disabled, and the core
+    // ignores them too. BtPrint has no action yet.
+    connect(Panel5, &RecordingPanel::saveasClicked, this, [this] { m_core.dataFiles.saveasClick(); });
+    connect(Panel5, &RecordingPanel::openDataFilesClicked, this, [this] { m_core.dataFiles.SpeedButton2Click(); });
     DBGrid1 = place(new ReadingGrid(m_core.cds1, platform.locale, Panel1), "DBGrid1", 11, 216, 334, 321);
     Panel6 = new JudgePanel(m_core.judge, m_core.state().systeminfomation, Panel1);
     Panel6->move(350, 34);
@@ -165,6 +205,7 @@ void TFCOMM::stateChanged()
     Panel4->setState(s.lcd);
     CONok->setState(s.lcd.CONok, s.lcd.CONokN);
     Panel5->refresh();
+    refreshFileButtons();
     DBGrid1->tableChanged();
     Panel6->refresh();
     GroupBox1->refresh();
@@ -182,6 +223,22 @@ void TFCOMM::stateChanged()
             Form1->hide();
         }
     }
+}
+
+void TFCOMM::refreshFileButtons()
+{
+    if (Panel5)
+        Panel5->setFileWorkRunning(m_core.dataFiles.busy());
+}
+
+void TFCOMM::tableReplaced()
+{
+    DBGrid1->tableReset();
+}
+
+void TFCOMM::tableExported()
+{
+    DBGrid1->goToLastRecord();
 }
 
 void TFCOMM::terminateApplication()

@@ -5,6 +5,7 @@
 #include <QMainWindow>
 
 #include <array>
+#include <memory>
 
 class QAction;
 class QGroupBox;
@@ -17,6 +18,7 @@ class GraphicControlPanel;
 class JudgePanel;
 class LcdWidget;
 class LinkLamp;
+class FileWorkRelay;
 class ReadingGrid;
 class RecordingPanel;
 class QtChartWidget;
@@ -69,9 +71,14 @@ protected:
 private:
     void stateChanged() override;
     void terminateApplication() override;
+    void tableReplaced() override;
+    void tableExported() override;
     void buildControls(const MainFormPlatform &platform);
     void buildMenus();
+    void refreshFileButtons();
 
+    // Before the core: its file work starts through the relay.
+    std::unique_ptr<FileWorkRelay> m_fileWork;
     MainForm m_core;
     bool m_terminated = false;
 };

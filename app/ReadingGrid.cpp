@@ -75,6 +75,24 @@ QString displayText(std::string_view bytes)
     return text;
 }
 
+QFont fittingFont(const QFont &font, const QString &text, int width)
+{
+    QFont fitted = font;
+    const auto fits = [&] { return QFontMetrics(fitted).horizontalAdvance(text) <= width; };
+    for (int stretch = 90; stretch >= 60 && !fits(); stretch -= 10)
+        fitted.setStretch(stretch);
+    // A font that cannot be narrowed is made smaller.
+    while (!fits()) {
+        if (fitted.pixelSize() > 6)
+            fitted.setPixelSize(fitted.pixelSize() - 1);
+        else if (fitted.pixelSize() < 0 && fitted.pointSizeF() > 4.5)
+            fitted.setPointSizeF(fitted.pointSizeF() - 0.5);
+        else
+            break;
+    }
+    return fitted;
+}
+
 ReadingGrid::ReadingGrid(const ReadingTable &table, const Locale &locale, QWidget *parent)
     : QAbstractScrollArea(parent), m_table(table), m_locale(locale)
 {
@@ -115,6 +133,14 @@ void ReadingGrid::tableReset()
     m_following = true;
     updateScrollRange();
     verticalScrollBar()->setValue(0);
+    viewport()->update();
+}
+
+void ReadingGrid::goToLastRecord()
+{
+    m_lastSize = m_table.size();
+    m_following = true;
+    updateScrollRange();
     viewport()->update();
 }
 
@@ -280,7 +306,15 @@ void ReadingGrid::paintRow(QPainter &painter, std::size_t row, int rowInView, bo
             painter.restore();
         } else {
             painter.setPen(text);
-            painter.drawText(inner, static_cast<int>(alignment), cellTextOf(record, c, m_locale));
+            const QString cell = cellTextOf(record, c, m_locale);
+            if (painter.fontMetrics().horizontalAdvance(cell) > inner.width()) {
+                painter.save();
+                painter.setFont(fittingFont(painter.font(), cell, inner.width()));
+                painter.drawText(inner, static_cast<int>(alignment), cell);
+                painter.restore();
+            } else {
+                painter.drawText(inner, static_cast<int>(alignment), cell);
+            }
         }
         painter.setPen(gridLine);
         painter.drawLine(cell.topRight(), cell.bottomRight());

@@ -3,6 +3,7 @@
 #include "meter/qt/LcdGlyphs.h"
 
 #include <QAbstractScrollArea>
+#include <QFont>
 
 #include <array>
 #include <cstddef>
@@ -53,6 +54,9 @@ public:
     void tableChanged();
     // The table was replaced by one of the same size: repaint from the top.
     void tableReset();
+    // The last record became the current one (an export walked the table):
+    // scroll to the end and follow the table again.
+    void goToLastRecord();
 
     std::size_t firstVisibleRow() const;
     // Rows that fit into the view in full.
@@ -91,6 +95,11 @@ private:
     bool m_following = true;
     int m_rowHeight = 17;
 };
+
+// The font that draws `text` within `width`: narrowed, or else smaller. A
+// cell too narrow for its text (No passes ten million) shows all of it: a
+// number cut at the cell's edge would read as another number.
+QFont fittingFont(const QFont &font, const QString &text, int width);
 
 // Text bytes as they are shown: UTF-8 when they are valid UTF-8 (the decimal
 // separator may be a UTF-8 character), else Latin-1 (the meter's own bytes).

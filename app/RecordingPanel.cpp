@@ -210,6 +210,12 @@ bool RecordingPanel::eventFilter(QObject *watched, QEvent *event)
     return QFrame::eventFilter(watched, event);
 }
 
+void RecordingPanel::setFileWorkRunning(bool running)
+{
+    OpenDataFiles->setEnabled(!running);
+    saveas->setEnabled(!running);
+}
+
 void RecordingPanel::refresh()
 {
     const RecordingState &s = m_core.state();

@@ -26,6 +26,8 @@ public:
 
     // Paints the core's state.
     void refresh();
+    // OpenDataFiles and saveas wait while a save or load runs.
+    void setFileWorkRunning(bool running);
 
     QCheckBox *RepeatSet = nullptr;
     QCheckBox *RecordSI = nullptr;

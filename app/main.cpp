@@ -3,6 +3,8 @@
 #include "platform/Clock.h"
 #include "platform/linux/LinuxHidPlatform.h"
 #include "platform/posix/PosixLocale.h"
+#include "platform/qt/QtBackgroundWork.h"
+#include "platform/qt/QtFileDialogs.h"
 #include "platform/qt/QtHidNotifier.h"
 #include "platform/qt/QtPrompts.h"
 #include "platform/qt/QtShell.h"
@@ -69,11 +71,28 @@ int main(int argc, char *argv[])
                                                              tolmar::SimulatedHidPlatform::steadyClock());
     else
         hid = std::make_unique<tolmar::LinuxHidPlatform>();
-    const tolmar::MainFormPlatform platform{timers, clock, locale, prompts, shell, architecture, *hid, dispatcher};
+    tolmar::QtFileDialogs fileDialogs;
+    tolmar::QtBackgroundWork fileWork;
+    const tolmar::MainFormPlatform platform{.timers = timers,
+                                            .clock = clock,
+                                            .locale = locale,
+                                            .prompts = prompts,
+                                            .shell = shell,
+                                            .architecture = architecture,
+                                            .hid = *hid,
+                                            .dispatcher = dispatcher,
+                                            .fileDialogs = &fileDialogs,
+                                            .fileWork = &fileWork};
 
     tolmar::TFCOMM window(platform);
     prompts.setParent(&window);
+    fileDialogs.setParent(&window);
+    fileWork.setWindow(&window);
     tolmar::QtHidNotifier hotPlug(window.core().link().HidCtl);
     window.show();
-    return app.exec();
+    const int status = app.exec();
+    // A save or load still running uses the core's table and its finishing
+    // step the core itself: stop it before the window (and the core) go.
+    fileWork.shutDown();
+    return status;
 }

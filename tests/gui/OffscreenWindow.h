@@ -1,9 +1,12 @@
 #pragma once
 
 // The real main window on virtual time, a fixed locale, scripted prompts and
-// no HID devices, for the window tests.
+// file dialogs, and no HID devices, for the window tests. File work runs at
+// once unless a test passes its own workers.
 #include "app/Brevon.h"
 #include "platform/Architecture.h"
+#include "platform/BackgroundWork.h"
+#include "platform/FileDialogs.h"
 #include "platform/Locale.h"
 #include "platform/NoHidPlatform.h"
 #include "platform/Prompts.h"
@@ -14,6 +17,20 @@
 namespace tolmar::test {
 
 struct OffscreenWindow {
+    explicit OffscreenWindow(BackgroundWork *fileWork = nullptr)
+        : window(MainFormPlatform{.timers = time,
+                                  .clock = time,
+                                  .locale = locale,
+                                  .prompts = prompts,
+                                  .shell = shell,
+                                  .architecture = architecture,
+                                  .hid = noHid,
+                                  .dispatcher = dispatcher,
+                                  .fileDialogs = &fileDialogs,
+                                  .fileWork = fileWork})
+    {
+    }
+
     VirtualTime time;
     FixedLocale locale;
     ScriptedPrompts prompts;
@@ -21,7 +38,8 @@ struct OffscreenWindow {
     FixedArchitecture architecture{true};
     NoHidPlatform noHid;
     InlineUiDispatcher dispatcher;
-    TFCOMM window{MainFormPlatform{time, time, locale, prompts, shell, architecture, noHid, dispatcher}};
+    ScriptedFileDialogs fileDialogs; // empty script: every dialog is cancelled
+    TFCOMM window;
 
     MainForm &core() { return window.core(); }
 };

@@ -130,6 +130,40 @@ TEST(ReadingGrid, CellsAreDrawnWithTheirColumnsAlignment)
     }
 }
 
+// A number or value wider than its column is drawn narrower, never cut: a
+// cut "10000000" would read as "0000000".
+TEST(ReadingGrid, ATextWiderThanItsCellIsDrawnWhole)
+{
+    Grid g;
+    const struct { int column; std::int32_t no; const char *value; } cases[] = {
+        {0, 10'000'000, "1.234"},
+        {0, -2'147'483'647 - 1, "1.234"},
+        {3, 1, "-1234567890.1234567"},
+    };
+    for (const auto &c : cases) {
+        ReadingRecord r = record(c.no);
+        r.Value = c.value;
+        g.table.append(r);
+    }
+    g.grid.tableChanged();
+    const QImage image = g.image();
+    for (std::size_t row = 0; row < std::size(cases); ++row) {
+        const int column = cases[row].column;
+        const QString text = g.grid.cellText(row, column);
+        const QRect cell = g.grid.cellRect(static_cast<int>(row), column);
+        const QRect inner = cell.adjusted(3, 0, -3, -1);
+        ASSERT_GT(QFontMetrics(g.grid.font()).horizontalAdvance(text), inner.width()) << "too wide to start with";
+        const QFont fitted = fittingFont(g.grid.font(), text, inner.width());
+        EXPECT_LE(QFontMetrics(fitted).horizontalAdvance(text), inner.width()) << text.toStdString();
+        // Room left before the first digit: nothing was cut at the edge.
+        const QRect ink = inkBox(image, cell.adjusted(1, 1, -2, -2));
+        ASSERT_FALSE(ink.isEmpty()) << text.toStdString();
+        EXPECT_GT(ink.left(), inner.left()) << text.toStdString();
+    }
+    // A text that fits keeps the font.
+    EXPECT_EQ(fittingFont(g.grid.font(), "12", 40), g.grid.font());
+}
+
 TEST(ReadingGrid, CellTexts)
 {
     ReadingRecord full = record(7);

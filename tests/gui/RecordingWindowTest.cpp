@@ -164,12 +164,17 @@ TEST(RecordingWindow, CloseDataAndTheChartsClearAskAndEmptyTheTable)
     }
 }
 
-TEST(RecordingWindow, TheFileButtonsDoNothingYet)
+// The file buttons open their dialogs (tests/gui/DataFilesWindowTest.cpp
+// goes on from there); cancelled, nothing changes. Print does nothing yet.
+TEST(RecordingWindow, CancelledFileDialogsAndPrintChangeNothing)
 {
     Window w;
     w.record(5);
     for (QToolButton *button : {w.window.Panel5->OpenDataFiles, w.window.Panel5->saveas, w.window.Panel5->BtPrint})
         QTest::mouseClick(button, Qt::LeftButton);
+    ASSERT_EQ(w.fileDialogs.opened.size(), 2u);
+    EXPECT_EQ(w.fileDialogs.opened[0].kind, FileDialog::Kind::Open);
+    EXPECT_EQ(w.fileDialogs.opened[1].kind, FileDialog::Kind::Save);
     EXPECT_TRUE(w.prompts.shown.empty());
     EXPECT_EQ(w.core().cds1.size(), 5u);
 }
