@@ -7,6 +7,9 @@
 #include "platform/Prompts.h"
 #include "record/ReadingTable.h"
 
+#include <new>
+#include <stdexcept>
+
 namespace tolmar {
 
 namespace {
@@ -101,7 +104,23 @@ struct SaveJob {
     ReadingTableSnapshot rows;
     std::shared_ptr<WorkProgress> progress = std::make_shared<WorkProgress>();
     bool written = false;
+    std::string failure; // what stopped the work, when it threw
 };
+
+// Runs file work that may run out of memory on a huge file: a failure then,
+// not a worker that dies with the program.
+template <typename Work>
+bool guarded(Work work, std::string &failure)
+{
+    try {
+        return work();
+    } catch (const std::bad_alloc &) {
+        failure = "Out of memory";
+    } catch (const std::exception &e) {
+        failure = e.what();
+    }
+    return false;
+}
 
 } // namespace
 
@@ -121,13 +140,20 @@ void DataFiles::savePacket(const std::string &fileName)
     m_busy = true;
     m_platform.work.start(
         "Saving " + fileName, job->progress,
-        [job] { job->written = writePacket(job->rows, job->file->sink(), job->progress.get()) && job->file->sync(); },
+        [job] {
+            job->written = guarded([&] {
+                return writePacket(job->rows, job->file->sink(), job->progress.get()) && job->file->sync();
+            }, job->failure);
+        },
         [this, job, fileName] {
             m_busy = false;
             if (job->written && !job->progress->cancelled() && job->file->commit())
                 return; // a packet is saved without a word
-            const bool cancelled = job->progress->cancelled();
-            showSaveFailure(true, fileName, cancelled ? cancelledReason : job->file->error());
+            const std::string reason = job->progress->cancelled() ? cancelledReason
+                : !job->failure.empty()                          ? job->failure
+                                                                 : job->file->error();
+            job->file.reset(); // the temporary file goes before the message shows
+            showSaveFailure(true, fileName, reason);
         });
 }
 
@@ -149,17 +175,21 @@ void DataFiles::ExportTable(const std::string &fileName)
     m_platform.work.start(
         "Saving " + fileName, job->progress,
         [job, &locale] {
-            job->written = exportText(job->rows, locale, job->file->sink(), job->progress.get()) && job->file->sync();
+            job->written = guarded([&] {
+                return exportText(job->rows, locale, job->file->sink(), job->progress.get()) && job->file->sync();
+            }, job->failure);
         },
         [this, job, fileName] {
             m_busy = false;
             // The walk over the table leaves the last record current.
             if (onExported)
                 onExported();
-            if (job->written && !job->progress->cancelled() && job->file->commit())
+            if (job->written && !job->progress->cancelled() && job->file->commit()) {
                 m_platform.prompts.show(PromptIcon::Plain, exportedText + fileName + exportedSuffix, PromptButtons::Ok);
-            else
-                showSaveFailure(false, fileName, {});
+                return;
+            }
+            job->file.reset(); // the temporary file goes before the message shows
+            showSaveFailure(false, fileName, {});
         });
 }
 
@@ -196,8 +226,13 @@ void DataFiles::LoadTable(const std::string &fileName, bool emptyFirst)
     m_platform.work.start(
         "Loading " + fileName, job->progress,
         [job, packet, &locale] {
-            job->result = packet ? readPacket(*job->source, job->rows, job->progress.get())
-                                 : importText(*job->source, locale, job->rows, job->progress.get());
+            std::string failure;
+            if (!guarded([&] {
+                    job->result = packet ? readPacket(*job->source, job->rows, job->progress.get())
+                                         : importText(*job->source, locale, job->rows, job->progress.get());
+                    return true;
+                }, failure))
+                job->result = {LoadResult::Status::Failed, failure, 0, 0};
             job->source.reset();
         },
         [this, job, packet] {
