@@ -16,4 +16,4 @@ cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLMAR_WERROR=ON -D
     -DTOLMAR_BUILD_GUI=OFF -DTOLMAR_BUILD_BENCH=OFF -DBUILD_TESTING=ON
 cmake --build build-tsan --parallel "$(nproc)" --target core_tests
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-    ./build-tsan/tests/core_tests --gtest_filter='HidReader*:HidController*:SimulatedLink*:SimulatedHidPlatform*:UsbConnection*:ReadingTableSnapshots*:CliRecord*'
+    ./build-tsan/tests/core_tests --gtest_filter='HidReader*:HidController*:SimulatedLink*:SimulatedHidPlatform*:UsbConnection*:ReadingTableSnapshots*:CliRecord*:DataFilesOnAWorker*'
