@@ -68,6 +68,24 @@ bool FileSource::rewind()
     return false;
 }
 
+namespace {
+// The process's file mode mask, read without changing it: umask() would
+// flip it for every thread for a moment.
+mode_t currentUmask()
+{
+    std::FILE *status = std::fopen("/proc/self/status", "re");
+    unsigned mask = 022;
+    if (status) {
+        char line[256];
+        while (std::fgets(line, sizeof line, status))
+            if (std::sscanf(line, "Umask: %o", &mask) == 1)
+                break;
+        std::fclose(status);
+    }
+    return static_cast<mode_t>(mask);
+}
+} // namespace
+
 AtomicFile::AtomicFile(std::string target) : m_target(std::move(target))
 {
     // Through a symbolic link the file it points to is replaced, not the link.
@@ -102,10 +120,9 @@ AtomicFile::AtomicFile(std::string target) : m_target(std::move(target))
         m_temporary.clear();
         return;
     }
-    // mkstemp makes it 0600; a saved table is an ordinary document.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(m_fd, (::stat(m_target.c_str(), &st) == 0 ? st.st_mode : 0666 & ~mask) & 07777);
+    // mkstemp makes it 0600; a saved table is an ordinary document, with
+    // the old file's mode when it replaces one.
+    ::fchmod(m_fd, (::stat(m_target.c_str(), &st) == 0 ? st.st_mode : 0666 & ~currentUmask()) & 07777);
 }
 
 AtomicFile::~AtomicFile()
