@@ -1,5 +1,6 @@
 #include "files/Packet.h"
 
+#include "files/BlockInput.h"
 #include "files/ByteStreams.h"
 #include "files/PacketTokenizer.h"
 #include "files/TextEncoding.h"
@@ -194,24 +195,16 @@ bool parseInt32(std::string_view text, std::int32_t &value)
     return error == std::errc() && end == text.data() + text.size();
 }
 
-// Reads one packet, block by block. The buffer holds at most one cut-off
-// tag besides the block, so memory stays at the table's own.
+// Reads one packet, block by block, into `rows`.
 class PacketReader {
 public:
-    // The bytes are not UTF-8: read the packet again as Windows-1252.
-    static constexpr auto notUtf8 = static_cast<LoadResult::Status>(-1);
-
-    PacketReader(ByteSource &source, ReadingTable &rows, WorkProgress *progress, bool windows1252)
-        : m_source(source), m_rows(rows), m_progress(progress), m_windows1252(windows1252), m_buffer(blockSize)
-    {
-    }
-
+    PacketReader(BlockInput &input, ReadingTable &rows) : m_input(input), m_rows(rows) {}
     LoadResult run();
-    Utf8Validator &utf8() { return m_utf8; }
+
+    // A tag as long as a change log of many rows may take.
+    static constexpr std::size_t maxTagSize = std::size_t{256} << 20;
 
 private:
-    static constexpr std::size_t blockSize = 1 << 20;
-    static constexpr std::size_t maxTagSize = std::size_t{256} << 20; // a change log of many rows
     static constexpr std::size_t maxDepth = 256;
 
     // Where an element stands in the packet.
@@ -231,13 +224,8 @@ private:
         return false;
     }
 
-    ByteSource &m_source;
+    BlockInput &m_input;
     ReadingTable &m_rows;
-    const char *m_errorAt = nullptr;
-    WorkProgress *m_progress;
-    const bool m_windows1252;
-    std::vector<char> m_buffer;
-    Utf8Validator m_utf8;
 
     struct Open {
         Place place;
@@ -250,91 +238,58 @@ private:
     bool m_rowdataSeen = false;
     std::array<bool, readingFields.size()> m_declared{};
     std::string m_error;
+    const char *m_errorAt = nullptr;
     std::string m_scratch[5];
 };
 
 LoadResult PacketReader::run()
 {
-    LoadResult result;
-    const auto failed = [&](std::uint64_t offset, std::string what) {
-        result.status = LoadResult::Status::Failed;
-        result.offset = offset;
-        result.error = std::move(what);
-        return result;
+    const auto failed = [](std::uint64_t offset, std::string what) {
+        return LoadResult{LoadResult::Status::Failed, std::move(what), offset, 0};
     };
-    if (m_progress)
-        m_progress->setTotal(m_source.size());
-    std::uint64_t bufferOffset = 0; // file offset of m_buffer[0]
-    std::size_t begin = 0, end = 0;
-    bool final = false;
     PacketTag tag;
+    bool atStart = true;
     for (;;) {
-        // More bytes: keep the cut-off tag, make room, read.
-        if (begin > 0) {
-            std::memmove(m_buffer.data(), m_buffer.data() + begin, end - begin);
-            bufferOffset += begin;
-            end -= begin;
-            begin = 0;
+        switch (m_input.readMore()) {
+        case BlockInput::Status::Ready: break;
+        case BlockInput::Status::NotUtf8: return {loadNotUtf8, {}, 0, 0};
+        case BlockInput::Status::Cancelled: return {LoadResult::Status::Cancelled, {}, 0, 0};
+        case BlockInput::Status::Failed:
+            return failed(m_input.offset() + m_input.held().size(), m_input.error());
         }
-        if (end == m_buffer.size()) {
-            if (m_buffer.size() >= maxTagSize)
-                return failed(bufferOffset, "a tag longer than 256 MiB");
-            m_buffer.resize(m_buffer.size() * 2);
-        }
-        const std::ptrdiff_t n = m_source.read(m_buffer.data() + end, m_buffer.size() - end);
-        if (n < 0)
-            return failed(bufferOffset + end, "cannot read: " + m_source.error());
-        if (!m_windows1252 && !m_utf8.feed(m_buffer.data() + end, static_cast<std::size_t>(n))) {
-            result.status = notUtf8;
-            return result;
-        }
-        end += static_cast<std::size_t>(n);
-        final = n == 0;
-        if (final && !m_windows1252 && !m_utf8.complete()) {
-            result.status = notUtf8;
-            return result;
-        }
-        if (m_progress) {
-            m_progress->setDone(bufferOffset + end);
-            if (m_progress->cancelled()) {
-                result.status = LoadResult::Status::Cancelled;
-                return result;
-            }
-        }
+        const bool final = m_input.final();
         // A byte order mark some editors put before the declaration.
-        if (bufferOffset == 0 && begin == 0 && !m_tagSeen) {
+        if (atStart) {
             constexpr std::string_view bom = "\xEF\xBB\xBF";
-            const std::string_view head(m_buffer.data(), end);
-            if (end < bom.size() && !final && bom.starts_with(head))
+            const std::string_view head = m_input.held();
+            if (head.size() < bom.size() && !final && bom.starts_with(head))
                 continue; // too few bytes yet to tell
             if (head.starts_with(bom))
-                begin = bom.size();
+                m_input.use(bom.size());
+            atStart = false;
         }
         for (;;) {
+            const std::string_view text = m_input.held();
             std::size_t consumed = 0;
             std::string error;
-            const auto scanned = PacketTokenizer::next(std::string_view(m_buffer.data() + begin, end - begin),
-                                                       final, consumed, tag, error);
+            const auto scanned = PacketTokenizer::next(text, final, consumed, tag, error);
             if (scanned == PacketTokenizer::Result::NeedMore)
                 break;
             if (scanned == PacketTokenizer::Result::Error)
-                return failed(bufferOffset + begin + consumed, error);
+                return failed(m_input.offset() + consumed, error);
             if (scanned == PacketTokenizer::Result::End) {
+                const std::uint64_t end = m_input.offset() + text.size();
                 if (!m_rootClosed)
-                    return failed(bufferOffset + end, m_tagSeen ? "the packet ends before </DATAPACKET>"
-                                                                : "no packet in the file");
+                    return failed(end, m_tagSeen ? "the packet ends before </DATAPACKET>" : "no packet in the file");
                 if (!m_rowdataSeen)
-                    return failed(bufferOffset + end, "the packet has no ROWDATA");
-                return result;
+                    return failed(end, "the packet has no ROWDATA");
+                return {};
             }
             // The tag starts after the blanks before it.
-            std::size_t tagStart = begin;
-            while (m_buffer[tagStart] != '<')
-                ++tagStart;
+            const char *const tagStart = text.data() + text.find('<');
             if (!handle(tag))
-                return failed(bufferOffset + (m_errorAt ? static_cast<std::size_t>(m_errorAt - m_buffer.data()) : tagStart),
-                              m_error);
-            begin += consumed;
+                return failed(m_input.offsetOf(m_errorAt ? m_errorAt : tagStart), m_error);
+            m_input.use(consumed);
         }
     }
 }
@@ -413,7 +368,7 @@ bool PacketReader::open(const PacketTag &tag, bool empty)
 bool PacketReader::decode(std::string_view raw, std::string &out)
 {
     std::string error;
-    if (!decodePacketValue(raw, m_windows1252, out, error))
+    if (!decodePacketValue(raw, m_input.windows1252(), out, error))
         return fail(error, raw.data());
     return true;
 }
@@ -470,7 +425,7 @@ bool PacketReader::readRow(const PacketTag &tag)
     // to convert from Windows-1252.
     const auto text = [&](std::string_view raw, std::string &scratch, std::string_view &into) {
         bool plain = raw.find('&') == std::string_view::npos;
-        if (plain && m_windows1252)
+        if (plain && m_input.windows1252())
             for (const char c : raw)
                 if (static_cast<unsigned char>(c) >= 0x80) {
                     plain = false;
@@ -534,24 +489,8 @@ bool PacketReader::readRow(const PacketTag &tag)
 
 LoadResult readPacket(ByteSource &source, ReadingTable &table, WorkProgress *progress)
 {
-    // Read as UTF-8 first; bytes that are not are Windows-1252, the code
-    // page the Windows program wrote in.
-    for (const bool windows1252 : {false, true}) {
-        ReadingTable rows;
-        PacketReader reader(source, rows, progress, windows1252);
-        LoadResult result = reader.run();
-        if (result.status == LoadResult::Status::Failed && !windows1252 && !restIsUtf8(source, reader.utf8()))
-            result.status = PacketReader::notUtf8;
-        if (result.status == PacketReader::notUtf8) {
-            if (!source.rewind())
-                return {LoadResult::Status::Failed, "cannot read the file again: " + source.error(), 0, 0};
-            continue;
-        }
-        if (result.status != LoadResult::Status::Cancelled)
-            table.append(std::move(rows));
-        return result;
-    }
-    return {}; // not reached: a Windows-1252 reading always ends
+    return readTableFile(source, table, progress, PacketReader::maxTagSize,
+                         [](BlockInput &input, ReadingTable &rows) { return PacketReader(input, rows).run(); });
 }
 
 } // namespace tolmar

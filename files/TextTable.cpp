@@ -1,5 +1,6 @@
 #include "files/TextTable.h"
 
+#include "files/BlockInput.h"
 #include "files/ByteStreams.h"
 #include "files/TextEncoding.h"
 #include "platform/BackgroundWork.h"
@@ -140,25 +141,18 @@ void SplitText(std::string_view text, char separator, std::vector<std::string_vi
 
 namespace {
 
-// Reads tab-separated lines block by block into a table of their own.
+// Reads tab-separated lines block by block into `rows`.
 class TextImporter {
 public:
-    static constexpr auto notUtf8 = static_cast<LoadResult::Status>(-1);
-
-    TextImporter(ByteSource &source, const Locale &locale, ReadingTable &rows, WorkProgress *progress,
-                 bool windows1252)
-        : m_source(source), m_locale(locale), m_rows(rows), m_progress(progress), m_windows1252(windows1252),
-          m_buffer(blockSize)
+    TextImporter(BlockInput &input, const Locale &locale, ReadingTable &rows)
+        : m_input(input), m_locale(locale), m_rows(rows)
     {
     }
-
     LoadResult run();
-    Utf8Validator &utf8() { return m_utf8; }
 
-private:
-    static constexpr std::size_t blockSize = 1 << 20;
     static constexpr std::size_t maxLineSize = std::size_t{64} << 20;
 
+private:
     bool importLine(std::string_view line);
     bool convertTime(std::string_view text, std::int32_t &ms);
     bool fail(std::string what)
@@ -167,13 +161,9 @@ private:
         return false;
     }
 
-    ByteSource &m_source;
+    BlockInput &m_input;
     const Locale &m_locale;
     ReadingTable &m_rows;
-    WorkProgress *m_progress;
-    const bool m_windows1252;
-    std::vector<char> m_buffer;
-    Utf8Validator m_utf8;
     std::vector<std::string_view> m_pieces;
     std::string m_converted; // a Windows-1252 line as UTF-8
     // Time texts already converted, by a hash of the text: a log repeats
@@ -190,85 +180,45 @@ private:
 
 LoadResult TextImporter::run()
 {
-    LoadResult result;
-    if (m_progress)
-        m_progress->setTotal(m_source.size());
-    std::uint64_t bufferOffset = 0;
-    std::size_t begin = 0, end = 0;
     std::size_t lineNumber = 0;
+    const auto failed = [&](std::uint64_t offset, std::string what) {
+        return LoadResult{LoadResult::Status::Failed, std::move(what), offset, lineNumber + 1};
+    };
     for (;;) {
-        if (begin > 0) {
-            std::memmove(m_buffer.data(), m_buffer.data() + begin, end - begin);
-            bufferOffset += begin;
-            end -= begin;
-            begin = 0;
+        switch (m_input.readMore()) {
+        case BlockInput::Status::Ready: break;
+        case BlockInput::Status::NotUtf8: return {loadNotUtf8, {}, 0, 0};
+        case BlockInput::Status::Cancelled: return {LoadResult::Status::Cancelled, {}, 0, 0};
+        case BlockInput::Status::Failed:
+            return failed(m_input.offset() + m_input.held().size(), m_input.error());
         }
-        if (end == m_buffer.size()) {
-            if (m_buffer.size() >= maxLineSize) {
-                result.status = LoadResult::Status::Failed;
-                result.line = lineNumber + 1;
-                result.offset = bufferOffset;
-                result.error = "a line longer than 64 MiB";
-                return result;
-            }
-            m_buffer.resize(m_buffer.size() * 2);
-        }
-        const std::ptrdiff_t n = m_source.read(m_buffer.data() + end, m_buffer.size() - end);
-        if (n < 0) {
-            result.status = LoadResult::Status::Failed;
-            result.line = lineNumber + 1;
-            result.offset = bufferOffset + end;
-            result.error = "cannot read: " + m_source.error();
-            return result;
-        }
-        if (!m_windows1252 && !m_utf8.feed(m_buffer.data() + end, static_cast<std::size_t>(n))) {
-            result.status = notUtf8;
-            return result;
-        }
-        end += static_cast<std::size_t>(n);
-        const bool final = n == 0;
-        if (final && !m_windows1252 && !m_utf8.complete()) {
-            result.status = notUtf8;
-            return result;
-        }
-        if (m_progress) {
-            m_progress->setDone(bufferOffset + end);
-            if (m_progress->cancelled()) {
-                result.status = LoadResult::Status::Cancelled;
-                return result;
-            }
-        }
-        // Every whole line in the buffer. A line ends at CR, LF or CR LF; a
-        // CR at the end of the buffer waits to see whether LF follows.
+        const bool final = m_input.final();
+        // Every whole line held. A line ends at CR, LF or CR LF; a CR at the
+        // end of what is held waits to see whether LF follows.
         for (;;) {
-            const char *const text = m_buffer.data();
-            std::size_t eol = begin;
-            while (eol < end && text[eol] != '\r' && text[eol] != '\n')
+            const std::string_view text = m_input.held();
+            std::size_t eol = 0;
+            while (eol < text.size() && text[eol] != '\r' && text[eol] != '\n')
                 ++eol;
             std::size_t next = eol + 1;
-            if (eol == end) {
-                if (!final || begin == end)
+            if (eol == text.size()) {
+                if (!final || text.empty())
                     break;
-                next = end; // the last line, without a line end
+                next = eol; // the last line, without a line end
             } else if (text[eol] == '\r') {
-                if (eol + 1 == end && !final)
+                if (eol + 1 == text.size() && !final)
                     break;
-                if (eol + 1 < end && text[eol + 1] == '\n')
+                if (eol + 1 < text.size() && text[eol + 1] == '\n')
                     ++next;
             }
-            ++lineNumber;
             // The first line is the header, whatever it holds.
-            if (lineNumber > 1 && !importLine(std::string_view(text + begin, eol - begin))) {
-                result.status = LoadResult::Status::Failed;
-                result.line = lineNumber;
-                result.offset = bufferOffset + begin;
-                result.error = m_error;
-                return result;
-            }
-            begin = next;
+            if (lineNumber > 0 && !importLine(text.substr(0, eol)))
+                return failed(m_input.offset(), m_error);
+            ++lineNumber;
+            m_input.use(next);
         }
         if (final)
-            return result;
+            return {};
     }
 }
 
@@ -297,7 +247,7 @@ bool TextImporter::convertTime(std::string_view text, std::int32_t &ms)
 
 bool TextImporter::importLine(std::string_view line)
 {
-    if (m_windows1252) {
+    if (m_input.windows1252()) {
         m_converted.clear();
         appendWindows1252AsUtf8(m_converted, line);
         line = m_converted;
@@ -342,22 +292,9 @@ bool TextImporter::importLine(std::string_view line)
 
 LoadResult importText(ByteSource &source, const Locale &locale, ReadingTable &table, WorkProgress *progress)
 {
-    for (const bool windows1252 : {false, true}) {
-        ReadingTable rows;
-        TextImporter reader(source, locale, rows, progress, windows1252);
-        LoadResult result = reader.run();
-        if (result.status == LoadResult::Status::Failed && !windows1252 && !restIsUtf8(source, reader.utf8()))
-            result.status = TextImporter::notUtf8;
-        if (result.status == TextImporter::notUtf8) {
-            if (!source.rewind())
-                return {LoadResult::Status::Failed, "cannot read the file again: " + source.error(), 0, 1};
-            continue;
-        }
-        if (result.status != LoadResult::Status::Cancelled)
-            table.append(std::move(rows));
-        return result;
-    }
-    return {};
+    return readTableFile(source, table, progress, TextImporter::maxLineSize, [&](BlockInput &input, ReadingTable &rows) {
+        return TextImporter(input, locale, rows).run();
+    });
 }
 
 } // namespace tolmar

@@ -1,0 +1,54 @@
+#include "files/BlockInput.h"
+
+#include "platform/BackgroundWork.h"
+
+#include <cstring>
+
+namespace tolmar {
+
+namespace {
+constexpr std::size_t blockSize = 1 << 20;
+}
+
+BlockInput::BlockInput(ByteSource &source, WorkProgress *progress, bool windows1252, std::size_t maxHeld)
+    : m_source(source), m_progress(progress), m_windows1252(windows1252), m_maxHeld(maxHeld), m_buffer(blockSize)
+{
+    if (m_progress)
+        m_progress->setTotal(m_source.size());
+}
+
+BlockInput::Status BlockInput::readMore()
+{
+    if (m_begin > 0) {
+        std::memmove(m_buffer.data(), m_buffer.data() + m_begin, m_end - m_begin);
+        m_bufferOffset += m_begin;
+        m_end -= m_begin;
+        m_begin = 0;
+    }
+    if (m_end == m_buffer.size()) {
+        if (m_buffer.size() >= m_maxHeld) {
+            m_error = "more than " + std::to_string(m_maxHeld >> 20) + " MiB in one piece";
+            return Status::Failed;
+        }
+        m_buffer.resize(std::min(m_buffer.size() * 2, m_maxHeld));
+    }
+    const std::ptrdiff_t n = m_source.read(m_buffer.data() + m_end, m_buffer.size() - m_end);
+    if (n < 0) {
+        m_error = "cannot read: " + m_source.error();
+        return Status::Failed;
+    }
+    if (!m_windows1252 && !m_utf8.feed(m_buffer.data() + m_end, static_cast<std::size_t>(n)))
+        return Status::NotUtf8;
+    m_end += static_cast<std::size_t>(n);
+    m_final = n == 0;
+    if (m_final && !m_windows1252 && !m_utf8.complete())
+        return Status::NotUtf8;
+    if (m_progress) {
+        m_progress->setDone(m_bufferOffset + m_end);
+        if (m_progress->cancelled())
+            return Status::Cancelled;
+    }
+    return Status::Ready;
+}
+
+} // namespace tolmar

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "files/ByteStreams.h"
+#include "files/LoadResult.h"
+#include "files/TextEncoding.h"
+#include "record/ReadingTable.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tolmar {
+
+class WorkProgress;
+
+// The bytes of a file for a streaming reader, a block at a time, in one
+// buffer that keeps what the reader has not used yet (a cut-off tag or line)
+// in front of the next block. So memory stays at a block plus the longest
+// tag or line, whatever the file's size. Bytes are checked for UTF-8 as they
+// come, unless the file is being read as Windows-1252.
+class BlockInput {
+public:
+    enum class Status { Ready, NotUtf8, Failed, Cancelled };
+
+    BlockInput(ByteSource &source, WorkProgress *progress, bool windows1252, std::size_t maxHeld);
+
+    // Drops the bytes used so far and reads the next block behind the rest.
+    // Failed: error() says why (a read error, or more than maxHeld bytes
+    // held); Cancelled: the user asked to stop.
+    Status readMore();
+    // The bytes read and not used yet.
+    std::string_view held() const { return {m_buffer.data() + m_begin, m_end - m_begin}; }
+    void use(std::size_t count) { m_begin += count; }
+    // The file offset of a byte in held().
+    std::uint64_t offsetOf(const char *byte) const
+    {
+        return m_bufferOffset + static_cast<std::uint64_t>(byte - m_buffer.data());
+    }
+    std::uint64_t offset() const { return m_bufferOffset + m_begin; }
+    // True once the source is at its end: held() is all there is.
+    bool final() const { return m_final; }
+    bool windows1252() const { return m_windows1252; }
+    const std::string &error() const { return m_error; }
+    Utf8Validator &utf8() { return m_utf8; }
+
+private:
+    ByteSource &m_source;
+    WorkProgress *m_progress;
+    const bool m_windows1252;
+    const std::size_t m_maxHeld;
+    std::vector<char> m_buffer;
+    std::uint64_t m_bufferOffset = 0; // the file offset of m_buffer[0]
+    std::size_t m_begin = 0, m_end = 0;
+    bool m_final = false;
+    Utf8Validator m_utf8;
+    std::string m_error;
+};
+
+// A reader's answer when the input said NotUtf8.
+inline constexpr auto loadNotUtf8 = static_cast<LoadResult::Status>(-1);
+
+// Runs `read(input, rows)` over the file as UTF-8 and, when its bytes are
+// not UTF-8 anywhere (also past a fault that stopped the reader early, so
+// kept rows decode the same whatever the block sizes), once more as
+// Windows-1252. The rows read are appended to `table`, unless cancelled.
+template <typename Read>
+LoadResult readTableFile(ByteSource &source, ReadingTable &table, WorkProgress *progress, std::size_t maxHeld,
+                         Read read);
+
+template <typename Read>
+LoadResult readTableFile(ByteSource &source, ReadingTable &table, WorkProgress *progress, std::size_t maxHeld,
+                         Read read)
+{
+    for (const bool windows1252 : {false, true}) {
+        ReadingTable rows;
+        BlockInput input(source, progress, windows1252, maxHeld);
+        LoadResult result = read(input, rows);
+        if (result.status == LoadResult::Status::Failed && !windows1252 && !restIsUtf8(source, input.utf8()))
+            result.status = loadNotUtf8;
+        if (result.status == loadNotUtf8) {
+            if (!source.rewind())
+                return {LoadResult::Status::Failed, "cannot read the file again: " + source.error(), 0, 0};
+            continue;
+        }
+        if (result.status != LoadResult::Status::Cancelled)
+            table.append(std::move(rows));
+        return result;
+    }
+    return {}; // not reached: a Windows-1252 reading always ends
+}
+
+} // namespace tolmar
