@@ -52,6 +52,8 @@ packet_seeds() {
     seed windows-1252 "$packet_head"'<ROW No="1" Unit="\0265A" Value="\0200 \0201"/></ROWDATA></DATAPACKET>'
     seed utf8 "$packet_head"'<ROW No="1" Unit="\0302\0265A" Value="\0342\0202\0254\0360\0237\0230\0200"/></ROWDATA></DATAPACKET>'
     seed cut "$packet_head"'<ROW No="1" Time="14:05'
+    seed rows-first '<DATAPACKET Version="2.0"><ROWDATA><ROW No="1"/></ROWDATA><METADATA/></DATAPACKET>'
+    seed nested "$packet_head"'<ROW No="1"><A><B><C><D/></C></B></A></ROW><ROW RowState="256"/></ROWDATA><METADATA/></DATAPACKET>'
 }
 text_seeds() {
     seed rows 'No\tTime\tFunc\tValue\tUnit\tJudge\r\n1\t14:05:07\tDC\t12.345\t V\tAUTO\t12345\r\n-2\t23:59:59\tAC\tOL\tmV\t\t\r\n'
@@ -76,7 +78,10 @@ for target in $targets; do
     for file in tests/data/files/*."$extension" tests/data/files/fuzz-crashes/"$target"-*; do
         if [ -f "$file" ]; then cp "$file" "$seeds/"; fi
     done
-    "${kind}_seeds"
+    case $kind in
+    text) text_seeds ;;
+    *) packet_seeds ;;
+    esac
 
     echo "fuzz: $target for $seconds s (log: $log)"
     code=0
