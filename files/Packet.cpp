@@ -298,7 +298,7 @@ bool PacketReader::handle(const PacketTag &tag)
 {
     // References are checked in every value, also in attributes we ignore.
     for (const PacketTag::Attribute &a : tag.attributes)
-        if (a.value.find('&') != std::string_view::npos && !decode(a.value, m_scratch[4]))
+        if (a.hasReference && !decode(a.value, m_scratch[4]))
             return false;
     const bool first = !m_tagSeen;
     m_tagSeen = true;
@@ -423,8 +423,9 @@ bool PacketReader::readRow(const PacketTag &tag)
     record.changeState = 0; // a row without RowState is unchanged
     // A raw value is used as it stands unless it holds a reference, or bytes
     // to convert from Windows-1252.
-    const auto text = [&](std::string_view raw, std::string &scratch, std::string_view &into) {
-        bool plain = raw.find('&') == std::string_view::npos;
+    const auto text = [&](const PacketTag::Attribute &a, std::string &scratch, std::string_view &into) {
+        const std::string_view raw = a.value;
+        bool plain = !a.hasReference;
         if (plain && m_input.windows1252())
             for (const char c : raw)
                 if (static_cast<unsigned char>(c) >= 0x80) {
@@ -442,7 +443,7 @@ bool PacketReader::readRow(const PacketTag &tag)
     };
     const auto number = [&](const PacketTag::Attribute &a, std::optional<std::int32_t> &into, bool isTime) {
         std::string_view value;
-        if (!text(a.value, m_scratch[4], value))
+        if (!text(a, m_scratch[4], value))
             return false;
         std::int32_t n = 0;
         if (isTime ? !parsePacketTime(value, n) : !parseInt32(value, n))
@@ -460,13 +461,13 @@ bool PacketReader::readRow(const PacketTag &tag)
         else if (name == "Time")
             ok = number(a, record.Time, true);
         else if (name == "DC/AC")
-            ok = text(a.value, m_scratch[0], record.DCAC);
+            ok = text(a, m_scratch[0], record.DCAC);
         else if (name == "Value")
-            ok = text(a.value, m_scratch[1], record.Value);
+            ok = text(a, m_scratch[1], record.Value);
         else if (name == "Unit")
-            ok = text(a.value, m_scratch[2], record.Unit);
+            ok = text(a, m_scratch[2], record.Unit);
         else if (name == "Auto")
-            ok = text(a.value, m_scratch[3], record.Auto);
+            ok = text(a, m_scratch[3], record.Auto);
         else if (name == "Nval")
             ok = number(a, record.Nval, false);
         else if (name == "RowState") {

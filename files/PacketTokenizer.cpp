@@ -138,12 +138,19 @@ PacketTokenizer::Result PacketTokenizer::next(std::string_view text, bool final,
         if (*p != '"')
             return fail(p, "an attribute value without '\"'");
         ++p;
-        const auto *close = static_cast<const char *>(std::memchr(p, '"', static_cast<std::size_t>(end - p)));
-        if (!close)
+        // One pass to the closing quote: values are short, so a loop beats
+        // three library searches.
+        const char *close = p;
+        bool reference = false;
+        for (; close < end && *close != '"'; ++close) {
+            if (*close == '<')
+                return fail(close, "'<' in an attribute value");
+            reference |= *close == '&';
+        }
+        if (close == end)
             return cut();
         attribute.value = std::string_view(p, static_cast<std::size_t>(close - p));
-        if (const void *lt = std::memchr(p, '<', attribute.value.size()))
-            return fail(static_cast<const char *>(lt), "'<' in an attribute value");
+        attribute.hasReference = reference;
         p = close + 1;
         for (const PacketTag::Attribute &other : tag.attributes)
             if (other.name == attribute.name)

@@ -14,6 +14,7 @@ struct PacketTag {
     struct Attribute {
         std::string_view name;
         std::string_view value;
+        bool hasReference = false; // an '&' in the value
     };
     Kind kind = Kind::Start;
     std::string_view name;
