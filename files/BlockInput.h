@@ -3,6 +3,7 @@
 #include "files/ByteStreams.h"
 #include "files/LoadResult.h"
 #include "files/TextEncoding.h"
+#include "platform/BackgroundWork.h"
 #include "record/ReadingTable.h"
 
 #include <cstddef>
@@ -12,8 +13,6 @@
 #include <vector>
 
 namespace tolmar {
-
-class WorkProgress;
 
 // The bytes of a file for a streaming reader, a block at a time, in one
 // buffer that keeps what the reader has not used yet (a cut-off tag or line)
@@ -77,8 +76,10 @@ LoadResult readTableFile(ByteSource &source, ReadingTable &table, WorkProgress *
         ReadingTable rows;
         BlockInput input(source, progress, windows1252, maxHeld);
         LoadResult result = read(input, rows);
-        if (result.status == LoadResult::Status::Failed && !windows1252 && !restIsUtf8(source, input.utf8()))
-            result.status = loadNotUtf8;
+        const auto cancelled = [progress] { return progress && progress->cancelled(); };
+        if (result.status == LoadResult::Status::Failed && !windows1252
+            && !restIsUtf8(source, input.utf8(), cancelled))
+            result.status = cancelled() ? LoadResult::Status::Cancelled : loadNotUtf8;
         if (result.status == loadNotUtf8) {
             if (!source.rewind())
                 return {LoadResult::Status::Failed, "cannot read the file again: " + source.error(), 0, 0};

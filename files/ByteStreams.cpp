@@ -21,11 +21,13 @@ std::ptrdiff_t MemorySource::read(char *buffer, std::size_t capacity)
 
 FileSource::FileSource(const std::string &path)
 {
-    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: a pipe without a writer must not hold the window.
+    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (m_fd < 0) {
         m_error = std::strerror(errno);
         return;
     }
+    ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
     struct stat st{};
     if (::fstat(m_fd, &st) == 0) {
         if (S_ISDIR(st.st_mode)) {

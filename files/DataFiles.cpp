@@ -222,6 +222,9 @@ void DataFiles::LoadTable(const std::string &fileName, bool emptyFirst)
         return;
     }
     m_busy = true;
+    // Where the records recorded while the file loads will start.
+    const std::size_t recordedFrom = m_table.size();
+    const std::uint64_t generation = m_table.generation();
     const Locale &locale = m_platform.locale;
     m_platform.work.start(
         "Loading " + fileName, job->progress,
@@ -235,7 +238,7 @@ void DataFiles::LoadTable(const std::string &fileName, bool emptyFirst)
                 job->result = {LoadResult::Status::Failed, failure, 0, 0};
             job->source.reset();
         },
-        [this, job, packet] {
+        [this, job, packet, recordedFrom, generation] {
             m_busy = false;
             m_lastLoad = job->result;
             if (job->result.status == LoadResult::Status::Cancelled || job->progress->cancelled())
@@ -243,6 +246,12 @@ void DataFiles::LoadTable(const std::string &fileName, bool emptyFirst)
             if (packet) {
                 // A refused packet leaves the table as it was.
                 if (job->result.loaded()) {
+                    // The packet's rows take the table's place; readings
+                    // recorded while it loaded follow them, as they would
+                    // have had the load taken no time (none are lost).
+                    const std::size_t first = m_table.generation() == generation ? recordedFrom : 0;
+                    for (std::size_t i = first; i < m_table.size(); ++i)
+                        job->rows.append(m_table.at(i));
                     m_table = std::move(job->rows);
                     if (onTableChanged)
                         onTableChanged(true);

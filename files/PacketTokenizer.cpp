@@ -15,6 +15,8 @@ bool isBlank(char c)
 }
 
 // True for a byte that ends a name; a '/' does so only right before '>'.
+constexpr std::size_t maxAttributes = 256;
+
 bool endsName(const char *p, const char *end)
 {
     const char c = *p;
@@ -152,6 +154,10 @@ PacketTokenizer::Result PacketTokenizer::next(std::string_view text, bool final,
         attribute.value = std::string_view(p, static_cast<std::size_t>(close - p));
         attribute.hasReference = reference;
         p = close + 1;
+        // A packet's tags have a few attributes each (a row one per field);
+        // the bound keeps the check for twice-given ones cheap on any input.
+        if (tag.attributes.size() == maxAttributes)
+            return fail(attribute.name.data(), "more than 256 attributes in a tag");
         for (const PacketTag::Attribute &other : tag.attributes)
             if (other.name == attribute.name)
                 return fail(attribute.name.data(), "an attribute given twice");

@@ -80,10 +80,12 @@ std::string_view asUtf8(std::string_view text, std::string &scratch)
     return scratch;
 }
 
-bool restIsUtf8(ByteSource &source, Utf8Validator &validator)
+bool restIsUtf8(ByteSource &source, Utf8Validator &validator, const std::function<bool()> &cancelled)
 {
     std::vector<char> block(1 << 16);
     for (;;) {
+        if (cancelled())
+            return false;
         const std::ptrdiff_t n = source.read(block.data(), block.size());
         if (n < 0)
             return validator.valid(); // what could be read decides

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -36,7 +37,8 @@ class ByteSource;
 // Reads the rest of `source` through `validator`: true when all of the file
 // is UTF-8. A reader that stops early at a fault asks this, so the records
 // it keeps are decoded the same whatever the block sizes were.
-bool restIsUtf8(ByteSource &source, Utf8Validator &validator);
+// False too when `cancelled` says so between blocks.
+bool restIsUtf8(ByteSource &source, Utf8Validator &validator, const std::function<bool()> &cancelled);
 
 // Appends Windows-1252 text as UTF-8. The five bytes the code page leaves
 // undefined map to the C1 controls of the same number, as Windows does.

@@ -8,6 +8,7 @@
 #include "platform/NumberText.h"
 #include "record/ReadingTable.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -31,11 +32,11 @@ std::string_view trimmed(std::string_view text)
 // Written in UTF-8: a text that is not (a meter's own byte) is taken as
 // Windows-1252, so an import reads the file as UTF-8.
 template <typename Out>
-void appendColumn(Out &line, std::string_view text)
+void appendColumn(Out &line, std::string_view text, bool fromTable = true)
 {
     line += '\t';
     thread_local std::string scratch;
-    const std::string_view kept = trimmed(asUtf8(text, scratch));
+    const std::string_view kept = trimmed(fromTable ? asUtf8(text, scratch) : text);
     line += kept.empty() ? std::string_view("NULL") : kept;
 }
 
@@ -63,7 +64,8 @@ void putExportLine(Out &line, const ReadingRecord &record, LongTimeTexts &times)
         char digits[12];
         line.append(digits, std::to_chars(digits, digits + sizeof digits, *record.No).ptr);
     }
-    appendColumn(line, record.Time ? std::string_view(times.text(*record.Time)) : std::string_view());
+    // The locale's own text, in the locale's encoding.
+    appendColumn(line, record.Time ? std::string_view(times.text(*record.Time)) : std::string_view(), false);
     appendColumn(line, record.DCAC);
     appendColumn(line, record.Value);
     appendColumn(line, record.Unit);
@@ -234,7 +236,10 @@ bool TextImporter::convertTime(std::string_view text, std::int32_t &ms)
         return true;
     }
     const std::optional<TimeOfDay> time = m_locale.parseLongTime(text);
-    if (!time)
+    // The system's parser takes leap seconds (:60, :61); a time of day in
+    // the table does not, or its packet could not be loaded again.
+    if (!time || time->hour < 0 || time->hour > 23 || time->minute < 0 || time->minute > 59 || time->second < 0
+        || time->second > 59)
         return false;
     ms = ((time->hour * 60 + time->minute) * 60 + time->second) * 1000;
     if (cacheable) {
@@ -252,10 +257,13 @@ bool TextImporter::importLine(std::string_view line)
         appendWindows1252AsUtf8(m_converted, line);
         line = m_converted;
     }
+    // Counted before the split: a line of tabs is refused without a piece
+    // kept for each.
+    const auto pieces = static_cast<std::size_t>(std::count(line.begin(), line.end(), '\t')) + 1;
+    if (pieces > readingFields.size())
+        return fail(std::to_string(pieces) + " pieces, more than the table's " + std::to_string(readingFields.size())
+                    + " fields");
     SplitText(line, '\t', m_pieces);
-    if (m_pieces.size() > readingFields.size())
-        return fail(std::to_string(m_pieces.size()) + " pieces, more than the table's "
-                    + std::to_string(readingFields.size()) + " fields");
     ReadingRecord record; // appended: change state 4
     const auto integer = [&](std::size_t i, std::optional<std::int32_t> &into) {
         const std::optional<int> n = parseInteger(m_pieces[i]);

@@ -149,6 +149,7 @@ ReadingTable &ReadingTable::operator=(ReadingTable &&other) noexcept
         m_chunks = std::move(other.m_chunks);
         m_texts = std::move(other.m_texts);
         m_count = other.m_count;
+        ++m_generation;
         other.m_chunks.clear();
         other.m_texts = std::make_shared<TextPool>();
         other.m_count = 0;
@@ -246,6 +247,7 @@ void ReadingTable::clear()
     m_chunks = {};
     m_texts = std::make_shared<TextPool>();
     m_count = 0;
+    ++m_generation;
 }
 
 ReadingTableSnapshot ReadingTable::snapshot() const

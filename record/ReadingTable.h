@@ -88,6 +88,9 @@ public:
 
     // Heap bytes held for records and texts.
     std::size_t bytesUsed() const;
+    // Counts the times the table was emptied or replaced: records at an
+    // index are the same records while it stays the same.
+    std::uint64_t generation() const { return m_generation; }
 
 private:
     friend class ReadingTableSnapshot;
@@ -98,6 +101,7 @@ private:
     std::vector<std::shared_ptr<Chunk>> m_chunks;
     std::shared_ptr<TextPool> m_texts;
     std::size_t m_count = 0;
+    std::uint64_t m_generation = 0;
 };
 
 // The records of a table as they were when the snapshot was taken, readable

@@ -508,7 +508,7 @@ TEST_F(DataFilesTest, RecordsAppendedDuringATextImportComeFirst)
     EXPECT_EQ(changes, std::vector<bool>{false});
 }
 
-TEST_F(DataFilesTest, APacketLoadReplacesEvenWhatWasRecordedMeanwhile)
+TEST_F(DataFilesTest, APacketLoadKeepsWhatWasRecordedMeanwhileAfterItsRows)
 {
     appendRows(table, {shortFrame});
     make(deferred);
@@ -517,8 +517,15 @@ TEST_F(DataFilesTest, APacketLoadReplacesEvenWhatWasRecordedMeanwhile)
     table.append(recordOf(later));
     EXPECT_EQ(table.size(), 2u) << "nothing changes before the load ends";
     deferred.runOne();
-    EXPECT_EQ(rowsOf(table), std::vector<Row>{longFrameLoaded});
+    EXPECT_EQ(rowsOf(table), (std::vector<Row>{longFrameLoaded, later}));
     EXPECT_EQ(changes, std::vector<bool>{true});
+
+    // Emptied while loading: everything recorded since the clear follows.
+    open(goldenPath("packet-long-frame.xml"));
+    table.clear();
+    table.append(recordOf(later));
+    deferred.runOne();
+    EXPECT_EQ(rowsOf(table), (std::vector<Row>{longFrameLoaded, later}));
 }
 
 TEST_F(DataFilesTest, ACancelledLoadChangesNothing)

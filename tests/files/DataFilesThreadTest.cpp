@@ -117,15 +117,21 @@ TEST_F(DataFilesOnAWorker, RecordingGoesOnWhileATableIsSavedAndLoaded)
         EXPECT_EQ(saved.at(before - 1).No, before - 1);
     }
 
-    // Loading it back replaces everything, also what was recorded meanwhile.
+    // Loading it back replaces the table; what was recorded meanwhile
+    // follows the loaded rows.
+    const int loadFrom = next;
     files.LoadTable(packet, false);
     next = recordUntilFinished(next);
-    ASSERT_EQ(table.size(), static_cast<std::size_t>(before));
+    ASSERT_EQ(table.size(), static_cast<std::size_t>(before + next - loadFrom));
     EXPECT_EQ(table.at(before - 1).No, before - 1);
+    EXPECT_EQ(table.at(before).No, loadFrom);
+    EXPECT_EQ(table.at(table.size() - 1).No, next - 1);
 
     // An export, imported again while recording: the imported rows come
     // after the records appended meanwhile.
     const std::string text = dir + "/log.txt";
+    const std::size_t exported = table.size();
+    const auto lastExported = table.at(exported - 1).No;
     files.SaveTableFile(text);
     next = recordUntilFinished(next);
     ASSERT_EQ(prompts.shown.size(), 1u);
@@ -133,10 +139,10 @@ TEST_F(DataFilesOnAWorker, RecordingGoesOnWhileATableIsSavedAndLoaded)
     const std::size_t beforeImport = table.size();
     files.LoadTable(text, false);
     recordUntilFinished(next);
-    ASSERT_GT(table.size(), beforeImport + before);
-    const std::size_t recordedMeanwhile = table.size() - beforeImport - before;
+    ASSERT_GT(table.size(), beforeImport + exported);
+    const std::size_t recordedMeanwhile = table.size() - beforeImport - exported;
     EXPECT_EQ(table.at(beforeImport + recordedMeanwhile).No, 0) << "the first imported row";
-    EXPECT_EQ(table.at(table.size() - 1).No, before - 1) << "the last imported row";
+    EXPECT_EQ(table.at(table.size() - 1).No, lastExported) << "the last imported row";
 }
 
 } // namespace

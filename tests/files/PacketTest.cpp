@@ -298,6 +298,12 @@ std::vector<Refusal> refusals()
         badAttribute("value without '='", "No=\"1\"", "No \"1\""),
         badAttribute("no blank between attributes", "No=\"1\" Time", "No=\"1\"Time"),
         badAttribute("attribute given twice", "No=\"1\"", "No=\"1\" No=\"2\""),
+        badAttribute("too many attributes", "No=\"1\"", [] {
+            std::string many = "No=\"1\"";
+            for (int i = 0; i < 300; ++i)
+                many += " a" + std::to_string(i) + "=\"\"";
+            return many;
+        }()),
         badAttribute("unknown entity", "Value=\"00.66\"", "Value=\"&foo;\""),
         badAttribute("raw ampersand", "Value=\"00.66\"", "Value=\"a&b\""),
         badAttribute("reference without ';'", "Value=\"00.66\"", "Value=\"&amp\""),

@@ -170,6 +170,9 @@ std::vector<ImportCase> importCases()
         {"empty Time", "h\r\n2\t\tDC", S::Failed, 2, {}},
         {"Time with milliseconds", "h\r\n2\t10:00:01.500", S::Failed, 2, {}},
         {"Time out of range", "h\r\n2\t24:00:00", S::Failed, 2, {}},
+        // The system's parser takes leap seconds; a packet of them could not be loaded again.
+        {"leap second", "h\r\n" + l1 + "\r\n2\t23:59:60", S::Failed, 3, {one}},
+        {"a line of tabs", "h\r\n" + l1 + "\r\n" + std::string(100'000, '\t'), S::Failed, 3, {one}},
         {"Time without seconds", "h\r\n2\t10:05", S::Loaded, 0, {{.No = 2, .Time = ms(10, 5, 0)}}},
         {"No with blanks before and a sign", "h\r\n  -12\t10:00:00\r\n+7\t10:00:00", S::Loaded, 0,
          {{.No = -12, .Time = ms(10, 0, 0)}, {.No = 7, .Time = ms(10, 0, 0)}}},
