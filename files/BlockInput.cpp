@@ -51,4 +51,15 @@ BlockInput::Status BlockInput::readMore()
     return Status::Ready;
 }
 
+LoadResult BlockInput::stopped(Status status, std::size_t line) const
+{
+    switch (status) {
+    case Status::NotUtf8: return {loadNotUtf8, {}, 0, 0};
+    case Status::Cancelled: return {LoadResult::Status::Cancelled, {}, 0, 0};
+    case Status::Failed: return {LoadResult::Status::Failed, m_error, m_bufferOffset + m_end, line};
+    case Status::Ready: break;
+    }
+    return {};
+}
+
 } // namespace tolmar

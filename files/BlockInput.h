@@ -14,6 +14,9 @@
 
 namespace tolmar {
 
+// A reader's answer when the bytes are not UTF-8: read the file again.
+inline constexpr auto loadNotUtf8 = static_cast<LoadResult::Status>(-1);
+
 // The bytes of a file for a streaming reader, a block at a time, in one
 // buffer that keeps what the reader has not used yet (a cut-off tag or line)
 // in front of the next block. So memory stays at a block plus the longest
@@ -29,6 +32,8 @@ public:
     // Failed: error() says why (a read error, or more than maxHeld bytes
     // held); Cancelled: the user asked to stop.
     Status readMore();
+    // A reader's answer when readMore() was not Ready; `line` for text.
+    LoadResult stopped(Status status, std::size_t line) const;
     // The bytes read and not used yet.
     std::string_view held() const { return {m_buffer.data() + m_begin, m_end - m_begin}; }
     void use(std::size_t count) { m_begin += count; }
@@ -57,8 +62,6 @@ private:
     std::string m_error;
 };
 
-// A reader's answer when the input said NotUtf8.
-inline constexpr auto loadNotUtf8 = static_cast<LoadResult::Status>(-1);
 
 // Runs `read(input, rows)` over the file as UTF-8 and, when its bytes are
 // not UTF-8 anywhere (also past a fault that stopped the reader early, so

@@ -250,13 +250,8 @@ LoadResult PacketReader::run()
     PacketTag tag;
     bool atStart = true;
     for (;;) {
-        switch (m_input.readMore()) {
-        case BlockInput::Status::Ready: break;
-        case BlockInput::Status::NotUtf8: return {loadNotUtf8, {}, 0, 0};
-        case BlockInput::Status::Cancelled: return {LoadResult::Status::Cancelled, {}, 0, 0};
-        case BlockInput::Status::Failed:
-            return failed(m_input.offset() + m_input.held().size(), m_input.error());
-        }
+        if (const BlockInput::Status status = m_input.readMore(); status != BlockInput::Status::Ready)
+            return m_input.stopped(status, 0);
         const bool final = m_input.final();
         // A byte order mark some editors put before the declaration.
         if (atStart) {

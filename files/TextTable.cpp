@@ -187,13 +187,8 @@ LoadResult TextImporter::run()
         return LoadResult{LoadResult::Status::Failed, std::move(what), offset, lineNumber + 1};
     };
     for (;;) {
-        switch (m_input.readMore()) {
-        case BlockInput::Status::Ready: break;
-        case BlockInput::Status::NotUtf8: return {loadNotUtf8, {}, 0, 0};
-        case BlockInput::Status::Cancelled: return {LoadResult::Status::Cancelled, {}, 0, 0};
-        case BlockInput::Status::Failed:
-            return failed(m_input.offset() + m_input.held().size(), m_input.error());
-        }
+        if (const BlockInput::Status status = m_input.readMore(); status != BlockInput::Status::Ready)
+            return m_input.stopped(status, lineNumber + 1);
         const bool final = m_input.final();
         // Every whole line held. A line ends at CR, LF or CR LF; a CR at the
         // end of what is held waits to see whether LF follows.
