@@ -211,7 +211,6 @@ bool OutputBuffer::flush()
     if (m_used > 0 && !m_failed) {
         if (!m_sink.write(m_buffer.data(), m_used))
             m_failed = true;
-        m_written += m_used;
     }
     m_used = 0;
     return !m_failed;
@@ -223,7 +222,6 @@ void OutputBuffer::spill(std::string_view text)
     if (text.size() >= m_buffer.size()) {
         if (!m_failed && !m_sink.write(text.data(), text.size()))
             m_failed = true;
-        m_written += text.size();
         return;
     }
     text.copy(m_buffer.data(), text.size());

@@ -88,7 +88,6 @@ public:
     // Removes the temporary file; the target stays as it was.
     void abandon();
     std::string error() const override { return m_error; }
-    const std::string &target() const { return m_target; }
 
 private:
     void fail(const char *what);
@@ -116,12 +115,6 @@ public:
             m_used += text.size();
         }
     }
-    void append(char c)
-    {
-        if (m_used == m_buffer.size())
-            flush();
-        m_buffer[m_used++] = c;
-    }
     // Room for at least `size` bytes at the end; write, then commit(n).
     char *reserve(std::size_t size)
     {
@@ -135,7 +128,6 @@ public:
     // Writes what is buffered; false once the sink failed.
     bool flush();
     bool failed() const { return m_failed; }
-    std::uint64_t written() const { return m_written + m_used; }
 
 private:
     void spill(std::string_view text);
@@ -143,7 +135,6 @@ private:
     ByteSink &m_sink;
     std::vector<char> m_buffer;
     std::size_t m_used = 0;
-    std::uint64_t m_written = 0;
     bool m_failed = false;
 };
 

@@ -82,7 +82,7 @@ void DataFiles::SpeedButton2Click()
 void DataFiles::SaveTableFile(const std::string &fileName)
 {
     if (isPacketFileName(fileName))
-        savePacket(fileName);
+        save(fileName, true);
     else
         ExportTable(fileName);
 }
@@ -94,6 +94,11 @@ void DataFiles::showSaveFailure(bool packet, const std::string &fileName, const 
                                 PromptButtons::Ok);
     else
         m_platform.prompts.show(PromptIcon::Plain, exportFailedText + fileName, PromptButtons::Ok);
+}
+
+void DataFiles::ExportTable(const std::string &fileName)
+{
+    save(fileName, false);
 }
 
 namespace {
@@ -124,72 +129,50 @@ bool guarded(Work work, std::string &failure)
 
 } // namespace
 
-void DataFiles::savePacket(const std::string &fileName)
+void DataFiles::save(const std::string &fileName, bool packet)
 {
     if (m_busy)
         return;
     auto job = std::make_shared<SaveJob>();
     job->file = m_platform.createFile(fileName);
     if (!job->file->ok()) {
-        showSaveFailure(true, fileName, job->file->error());
+        if (!packet && onExported)
+            onExported();
+        showSaveFailure(packet, fileName, job->file->error());
         return;
     }
     // The table as it is now: records appended while the file is written
     // are not in it.
     job->rows = m_table.snapshot();
     m_busy = true;
+    const Locale &locale = m_platform.locale;
     m_platform.work.start(
         "Saving " + fileName, job->progress,
-        [job] {
+        [job, packet, &locale] {
             job->written = guarded([&] {
-                return writePacket(job->rows, job->file->sink(), job->progress.get()) && job->file->sync();
+                ByteSink &sink = job->file->sink();
+                const bool written = packet ? writePacket(job->rows, sink, job->progress.get())
+                                            : exportText(job->rows, locale, sink, job->progress.get());
+                return written && job->file->sync();
             }, job->failure);
         },
-        [this, job, fileName] {
+        [this, job, fileName, packet] {
             m_busy = false;
-            if (job->written && !job->progress->cancelled() && job->file->commit())
-                return; // a packet is saved without a word
+            // The walk over the table leaves the last record current.
+            if (!packet && onExported)
+                onExported();
+            if (job->written && !job->progress->cancelled() && job->file->commit()) {
+                // A packet is saved without a word.
+                if (!packet)
+                    m_platform.prompts.show(PromptIcon::Plain, exportedText + fileName + exportedSuffix,
+                                            PromptButtons::Ok);
+                return;
+            }
             const std::string reason = job->progress->cancelled() ? cancelledReason
                 : !job->failure.empty()                          ? job->failure
                                                                  : job->file->error();
             job->file.reset(); // the temporary file goes before the message shows
-            showSaveFailure(true, fileName, reason);
-        });
-}
-
-void DataFiles::ExportTable(const std::string &fileName)
-{
-    if (m_busy)
-        return;
-    auto job = std::make_shared<SaveJob>();
-    job->file = m_platform.createFile(fileName);
-    if (!job->file->ok()) {
-        if (onExported)
-            onExported();
-        showSaveFailure(false, fileName, job->file->error());
-        return;
-    }
-    job->rows = m_table.snapshot();
-    m_busy = true;
-    const Locale &locale = m_platform.locale;
-    m_platform.work.start(
-        "Saving " + fileName, job->progress,
-        [job, &locale] {
-            job->written = guarded([&] {
-                return exportText(job->rows, locale, job->file->sink(), job->progress.get()) && job->file->sync();
-            }, job->failure);
-        },
-        [this, job, fileName] {
-            m_busy = false;
-            // The walk over the table leaves the last record current.
-            if (onExported)
-                onExported();
-            if (job->written && !job->progress->cancelled() && job->file->commit()) {
-                m_platform.prompts.show(PromptIcon::Plain, exportedText + fileName + exportedSuffix, PromptButtons::Ok);
-                return;
-            }
-            job->file.reset(); // the temporary file goes before the message shows
-            showSaveFailure(false, fileName, {});
+            showSaveFailure(packet, fileName, reason);
         });
 }
 

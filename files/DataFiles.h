@@ -85,7 +85,8 @@ public:
     std::function<void()> onExported;
 
 private:
-    void savePacket(const std::string &fileName);
+    // The packet, or the exported text, over a snapshot on a worker.
+    void save(const std::string &fileName, bool packet);
     void showSaveFailure(bool packet, const std::string &fileName, const std::string &reason);
 
     ReadingTable &m_table;

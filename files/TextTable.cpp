@@ -77,17 +77,13 @@ void putExportLine(Out &line, const ReadingRecord &record, LongTimeTexts &times)
 
 const std::string &LongTimeTexts::text(std::int32_t millisecondsOfDay)
 {
-    if (m_bySecond.empty()) {
+    if (m_bySecond.empty())
         m_bySecond.resize(secondsPerDay);
-        m_known.resize(secondsPerDay);
-    }
     std::int32_t second = millisecondsOfDay / 1000;
     second = second < 0 ? 0 : second >= secondsPerDay ? secondsPerDay - 1 : second;
     const auto i = static_cast<std::size_t>(second);
-    if (!m_known[i]) {
+    if (m_bySecond[i].empty())
         m_bySecond[i] = m_locale.formatLongTime({second / 3600, second / 60 % 60, second % 60});
-        m_known[i] = true;
-    }
     return m_bySecond[i];
 }
 

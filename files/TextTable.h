@@ -30,8 +30,7 @@ public:
 
 private:
     const Locale &m_locale;
-    std::vector<std::string> m_bySecond; // 86,400 once used
-    std::vector<bool> m_known;
+    std::vector<std::string> m_bySecond; // 86,400 once used; empty: not yet formatted
 };
 
 // One record as an exported line, with its CR LF: No as is, the other five
