@@ -13,10 +13,12 @@
 
 #include <QActionGroup>
 #include <QApplication>
+#include <QBuffer>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QLayout>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 
@@ -47,6 +49,27 @@ private:
     std::function<void()> m_changed;
 };
 
+// The picture of the chart Chart1 for btnSave, as a bitmap file's bytes,
+// once the chart exists (the core is built before it).
+class ChartPictureRelay final : public ChartPictureSource {
+public:
+    void setChart(QtChartWidget *chart) { m_chart = chart; }
+    std::string bitmap() override
+    {
+        if (!m_chart)
+            return {};
+        const QImage picture = m_chart->picture();
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        if (picture.isNull() || !buffer.open(QIODevice::WriteOnly) || !picture.save(&buffer, "BMP"))
+            return {};
+        return bytes.toStdString();
+    }
+
+private:
+    QPointer<QtChartWidget> m_chart;
+};
+
 namespace {
 
 MainFormPlatform withFileWork(const MainFormPlatform &platform, BackgroundWork &work)
@@ -56,13 +79,20 @@ MainFormPlatform withFileWork(const MainFormPlatform &platform, BackgroundWork &
     return relayed;
 }
 
+MainFormPlatform withChartPicture(MainFormPlatform platform, ChartPictureSource &source)
+{
+    platform.chartPictureSource = &source;
+    return platform;
+}
+
 } // namespace
 
 TFCOMM::TFCOMM(const MainFormPlatform &platform, QWidget *parent)
     : QMainWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                               | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
     , m_fileWork(std::make_unique<FileWorkRelay>(platform.fileWork, [this] { refreshFileButtons(); }))
-    , m_core(withFileWork(platform, *m_fileWork), *this)
+    , m_chartPicture(std::make_unique<ChartPictureRelay>())
+    , m_core(withChartPicture(withFileWork(platform, *m_fileWork), *m_chartPicture), *this)
 {
     setObjectName("FCOMM");
     buildControls(platform);
@@ -127,9 +157,10 @@ void TFCOMM::buildControls(const MainFormPlatform &platform)
         stateChanged();
     });
     // While a save or load runs the buttons are disabled, and the core
-    // ignores them too. BtPrint has no action yet.
+    // ignores them too.
     connect(Panel5, &RecordingPanel::saveasClicked, this, [this] { m_core.dataFiles.saveasClick(); });
     connect(Panel5, &RecordingPanel::openDataFilesClicked, this, [this] { m_core.dataFiles.SpeedButton2Click(); });
+    connect(Panel5, &RecordingPanel::btPrintClicked, this, [this] { m_core.BtPrintClick(); });
     DBGrid1 = place(new ReadingGrid(m_core.cds1, platform.locale, Panel1), "DBGrid1", 11, 216, 334, 321);
     Panel6 = new JudgePanel(m_core.judge, m_core.state().systeminfomation, Panel1);
     Panel6->move(350, 34);
@@ -140,6 +171,8 @@ void TFCOMM::buildControls(const MainFormPlatform &platform)
     Chart1->setObjectName("Chart1");
     Chart1->setGeometry(352, 216, 513, 326);
     GroupBox1->attachChart(Chart1);
+    m_chartPicture->setChart(Chart1);
+    connect(GroupBox1, &GraphicControlPanel::btnSaveClicked, this, [this] { m_core.chartPicture.btnSaveClick(); });
     connect(GroupBox1, &GraphicControlPanel::btnNewClicked, this, [this] {
         m_core.btnNewClick();
         stateChanged();
@@ -239,6 +272,12 @@ void TFCOMM::tableReplaced()
 void TFCOMM::tableExported()
 {
     DBGrid1->goToLastRecord();
+}
+
+void TFCOMM::repaintWindow()
+{
+    stateChanged();
+    repaint();
 }
 
 void TFCOMM::terminateApplication()

@@ -19,6 +19,7 @@ class JudgePanel;
 class LcdWidget;
 class LinkLamp;
 class FileWorkRelay;
+class ChartPictureRelay;
 class ReadingGrid;
 class RecordingPanel;
 class QtChartWidget;
@@ -73,12 +74,15 @@ private:
     void terminateApplication() override;
     void tableReplaced() override;
     void tableExported() override;
+    void repaintWindow() override;
     void buildControls(const MainFormPlatform &platform);
     void buildMenus();
     void refreshFileButtons();
 
     // Before the core: its file work starts through the relay.
     std::unique_ptr<FileWorkRelay> m_fileWork;
+    // Before the core too: the chart it pictures is built after the core.
+    std::unique_ptr<ChartPictureRelay> m_chartPicture;
     MainForm m_core;
     bool m_terminated = false;
 };

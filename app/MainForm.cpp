@@ -25,6 +25,9 @@ MainForm::MainForm(const MainFormPlatform &platform, MainFormView &view)
                        graphicControl})
     , dataFiles(cds1, {platform.locale, platform.prompts, platform.fileDialogs ? *platform.fileDialogs : m_noFileDialogs,
                        platform.fileWork ? *platform.fileWork : m_inlineFileWork})
+    , chartPicture({platform.prompts, platform.fileDialogs ? *platform.fileDialogs : m_noFileDialogs,
+                    platform.chartPictureSource})
+    , report(cds1, platform.locale, platform.reportPreview)
     , m_platform(platform)
     , m_view(view)
     , m_assembler(m_state.statusPanels[1], m_history,
@@ -50,6 +53,7 @@ MainForm::MainForm(const MainFormPlatform &platform, MainFormView &view)
         changed();
     };
     dataFiles.onExported = [this] { m_view.tableExported(); };
+    report.onPreviewClosed = [this] { m_view.repaintWindow(); };
 }
 
 void MainForm::FormCreate()

@@ -3,7 +3,9 @@
 #include "app/MainFormView.h"
 #include "chart/GraphicControl.h"
 #include "chart/PointStore.h"
+#include "files/ChartPicture.h"
 #include "files/DataFiles.h"
+#include "files/Report.h"
 #include "link/FrameAssembler.h"
 #include "link/UsbLink.h"
 #include "meter/LcdDisplay.h"
@@ -46,6 +48,10 @@ struct MainFormPlatform {
     // dialog opens and file work runs at once on the calling thread.
     FileDialogs *fileDialogs = nullptr;
     BackgroundWork *fileWork = nullptr;
+    // The chart as the window shows it; without it btnSave does nothing.
+    ChartPictureSource *chartPictureSource = nullptr;
+    // The print preview; without it BtPrint does nothing.
+    ReportPreview *reportPreview = nullptr;
 };
 
 // What the main window shows, as plain data.
@@ -136,6 +142,11 @@ private:
 public:
     // The buttons OpenDataFiles and saveas, and their dialogs.
     DataFiles dataFiles;
+    // The chart's btnSave and its dialog.
+    ChartPicture chartPicture;
+    // BtPrint: the report QuickRep1 in its print preview.
+    ReportPrinting report;
+    void BtPrintClick() { report.BtPrintClick(); }
 
 private:
     void changed() { m_view.stateChanged(); }

@@ -13,6 +13,8 @@ public:
     virtual void tableReplaced() {}
     // An export walked the table: its last record is the current one.
     virtual void tableExported() {}
+    // Paint the whole window again (a window that lay over it has gone).
+    virtual void repaintWindow() {}
 
 protected:
     ~MainFormView() = default;

@@ -1,4 +1,5 @@
 #include "app/Brevon.h"
+#include "files/qt/ReportPreviewDialog.h"
 #include "platform/Architecture.h"
 #include "platform/Clock.h"
 #include "platform/linux/LinuxHidPlatform.h"
@@ -73,6 +74,7 @@ int main(int argc, char *argv[])
         hid = std::make_unique<tolmar::LinuxHidPlatform>();
     tolmar::QtFileDialogs fileDialogs;
     tolmar::QtBackgroundWork fileWork;
+    tolmar::QtReportPreview reportPreview;
     const tolmar::MainFormPlatform platform{.timers = timers,
                                             .clock = clock,
                                             .locale = locale,
@@ -82,12 +84,14 @@ int main(int argc, char *argv[])
                                             .hid = *hid,
                                             .dispatcher = dispatcher,
                                             .fileDialogs = &fileDialogs,
-                                            .fileWork = &fileWork};
+                                            .fileWork = &fileWork,
+                                            .reportPreview = &reportPreview};
 
     tolmar::TFCOMM window(platform);
     prompts.setParent(&window);
     fileDialogs.setParent(&window);
     fileWork.setWindow(&window);
+    reportPreview.setWindow(&window);
     tolmar::QtHidNotifier hotPlug(window.core().link().HidCtl);
     window.show();
     const int status = app.exec();

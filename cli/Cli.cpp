@@ -16,7 +16,7 @@ const Command commands[] = {
     {"devices", devicesHelp, devicesCommand},
 };
 
-void printUsage(std::ostream &out)
+void printUsage(std::ostream &out, std::span<const Command> more)
 {
     out << "Usage: tolmar-cli COMMAND [OPTIONS] [ARGUMENTS]\n"
            "\n"
@@ -24,6 +24,8 @@ void printUsage(std::ostream &out)
            "\n"
            "Commands:\n";
     for (const Command &command : commands)
+        out << command.help << "\n";
+    for (const Command &command : more)
         out << command.help << "\n";
     out << "  help, --help, -h\n"
            "      Show this text.\n"
@@ -39,16 +41,19 @@ int usageError(std::ostream &err, const std::string &message)
     return 2;
 }
 
-int run(const Args &args, std::ostream &out, std::ostream &err)
+int run(const Args &args, std::ostream &out, std::ostream &err, std::span<const Command> more)
 {
     if (args.empty())
         return usageError(err, "missing COMMAND");
     const std::string &name = args.front();
     if (name == "help" || name == "--help" || name == "-h") {
-        printUsage(out);
+        printUsage(out, more);
         return 0;
     }
     for (const Command &command : commands)
+        if (name == command.name)
+            return command.run(Args(args.begin() + 1, args.end()), out, err);
+    for (const Command &command : more)
         if (name == command.name)
             return command.run(Args(args.begin() + 1, args.end()), out, err);
     return usageError(err, "unknown command " + name);

@@ -6,6 +6,11 @@
 
 // The commands of tolmar-cli. Each lives in its own file and has one entry in
 // the table of Cli.cpp.
+namespace tolmar {
+class Locale;
+class ReadingTable;
+} // namespace tolmar
+
 namespace tolmar::cli {
 
 using Args = std::vector<std::string>;
@@ -29,7 +34,20 @@ int recordCommand(const Args &args, std::ostream &out, std::ostream &err);
 extern const char *const recordHelp;
 int convertCommand(const Args &args, std::ostream &out, std::ostream &err);
 extern const char *const convertHelp;
+// Loads a table file as "Open old data files" does (a packet for ".xml",
+// else text) into an empty table; a refusal is told on `err` after
+// `prefix` with "Failed to Load File!", the name and where it failed.
+bool loadTableFile(const std::string &name, const Locale &locale, ReadingTable &table, std::ostream &err,
+                   const std::string &prefix);
+
+// The two names IN and OUT of convert and report ("--" ends the options):
+// 0, or the usage error's status.
+int inAndOut(const Args &args, const std::string &command, std::string &in, std::string &out, std::ostream &err);
+
 int devicesCommand(const Args &args, std::ostream &out, std::ostream &err);
 extern const char *const devicesHelp;
+// Built with the Qt program: the report as a PDF.
+int reportCommand(const Args &args, std::ostream &out, std::ostream &err);
+extern const char *const reportHelp;
 
 } // namespace tolmar::cli

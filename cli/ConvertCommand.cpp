@@ -24,22 +24,6 @@ const char *const convertHelp =
 namespace {
 const char *const prefix = "tolmar-cli: convert: ";
 
-bool load(const std::string &name, const Locale &locale, ReadingTable &table, std::ostream &err)
-{
-    FileSource source(name);
-    if (!source.ok()) {
-        err << prefix << DataFiles::loadFailedText << " " << name << ": " << source.error() << "\n";
-        return false;
-    }
-    const LoadResult result =
-        isPacketFileName(name) ? readPacket(source, table) : importText(source, locale, table);
-    if (!result.loaded()) {
-        err << prefix << DataFiles::loadFailedText << " " << name << ": " << result.where() << "\n";
-        return false;
-    }
-    return true;
-}
-
 bool save(const std::string &name, const Locale &locale, const ReadingTable &table, std::ostream &err)
 {
     const bool packet = isPacketFileName(name);
@@ -56,7 +40,24 @@ bool save(const std::string &name, const Locale &locale, const ReadingTable &tab
 }
 } // namespace
 
-int convertCommand(const Args &args, std::ostream &, std::ostream &err)
+bool loadTableFile(const std::string &name, const Locale &locale, ReadingTable &table, std::ostream &err,
+                   const std::string &prefix)
+{
+    FileSource source(name);
+    if (!source.ok()) {
+        err << prefix << DataFiles::loadFailedText << " " << name << ": " << source.error() << "\n";
+        return false;
+    }
+    const LoadResult result =
+        isPacketFileName(name) ? readPacket(source, table) : importText(source, locale, table);
+    if (!result.loaded()) {
+        err << prefix << DataFiles::loadFailedText << " " << name << ": " << result.where() << "\n";
+        return false;
+    }
+    return true;
+}
+
+int inAndOut(const Args &args, const std::string &command, std::string &in, std::string &out, std::ostream &err)
 {
     Args names;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -66,15 +67,24 @@ int convertCommand(const Args &args, std::ostream &, std::ostream &err)
             break;
         }
         if (arg.rfind("--", 0) == 0)
-            return usageError(err, "convert: unknown option " + arg);
+            return usageError(err, command + ": unknown option " + arg);
         names.push_back(arg);
     }
     if (names.size() != 2 || names[0].empty() || names[1].empty())
-        return usageError(err, "convert takes IN and OUT");
+        return usageError(err, command + " takes IN and OUT");
+    in = names[0];
+    out = names[1];
+    return 0;
+}
 
+int convertCommand(const Args &args, std::ostream &, std::ostream &err)
+{
+    std::string in, out;
+    if (const int status = inAndOut(args, "convert", in, out, err))
+        return status;
     PosixLocale locale;
     ReadingTable table;
-    if (!load(names[0], locale, table, err) || !save(names[1], locale, table, err))
+    if (!loadTableFile(in, locale, table, err, prefix) || !save(out, locale, table, err))
         return 1;
     return 0;
 }

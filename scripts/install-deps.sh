@@ -17,5 +17,5 @@ DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends 
     libudev-dev \
     libgtest-dev libgmock-dev libbenchmark-dev \
     locales fonts-dseg fonts-dejavu-core fonts-liberation2 \
-    xvfb xauth \
+    xvfb xauth poppler-utils \
     clang-14 libclang-rt-14-dev llvm-14

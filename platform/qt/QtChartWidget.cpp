@@ -6,6 +6,7 @@
 #include <QGraphicsLayout>
 #include <QLegend>
 #include <QLineSeries>
+#include <QPainter>
 #include <QValueAxis>
 
 #include <algorithm>
@@ -189,6 +190,28 @@ void QtChartWidget::refresh()
         s.line->replace(points);
         s.shown->setVisible(!points.isEmpty());
     }
+}
+
+QImage QtChartWidget::picture()
+{
+    // The page in view, not the one drawn last: changes still waiting for
+    // the event loop go in now, and so does the redraw a moved plot area
+    // (new labels, a new size) asks for.
+    refresh();
+    if (m_refreshPending)
+        refresh();
+
+    QImage image(size(), QImage::Format_RGB32);
+    if (image.isNull())
+        return image;
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHints(renderHints());
+    // The scene as the viewport shows it; the controls on the chart (the
+    // waveform's value box and unit) are child widgets and stay out.
+    const QRect port = viewport()->geometry();
+    render(&painter, QRectF(port), viewport()->rect());
+    return image;
 }
 
 QList<QPointF> QtChartWidget::pagePoints(const PointStore &store, int series, double minimum, double maximum,

@@ -3,6 +3,7 @@
 #include "chart/PointStore.h"
 
 #include <QChartView>
+#include <QImage>
 #include <QList>
 #include <QPointF>
 
@@ -30,6 +31,10 @@ public:
 
     // Rebuilds the page in view now (also run after every burst of changes).
     void refresh();
+    // The chart as it is displayed, at the widget's size on white: the
+    // drawing only, without the widgets placed on it. Changes not drawn yet
+    // are drawn first. Null when the image cannot be allocated.
+    QImage picture();
 
     QLineSeries *Series1() const { return m_series1; }
     QAreaSeries *Series2() const { return m_series2; }
