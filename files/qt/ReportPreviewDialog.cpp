@@ -84,6 +84,7 @@ ReportPreviewDialog::ReportPreviewDialog(ReportDocument document, QWidget *paren
     m_view->setObjectName("page");
     m_scroll->setWidget(m_view);
     m_scroll->setWidgetResizable(false);
+    m_scroll->installEventFilter(this);
     layout->addWidget(m_scroll, 1);
 
     m_work = std::make_unique<QtBackgroundWork>(this);
@@ -146,6 +147,15 @@ void ReportPreviewDialog::buildToolBar()
     printerSetupAction->setIcon(QIcon::fromTheme("document-properties", printerSetupAction->icon()));
     toolBar->addSeparator();
     closeAction = action("close", tr("Close"), QStyle::SP_DialogCloseButton, tr("Close the preview"));
+
+    // The keys page whatever has the focus: the scroll area would take Page
+    // Up and Page Down for itself.
+    firstPageAction->setShortcut(QKeySequence(Qt::Key_Home));
+    previousPageAction->setShortcut(QKeySequence(Qt::Key_PageUp));
+    nextPageAction->setShortcut(QKeySequence(Qt::Key_PageDown));
+    lastPageAction->setShortcut(QKeySequence(Qt::Key_End));
+    for (QAction *paging : {firstPageAction, previousPageAction, nextPageAction, lastPageAction})
+        paging->setShortcutContext(Qt::WindowShortcut);
 
     connect(fitPageAction, &QAction::triggered, this, [this] { setZoom(Zoom::FitPage); });
     connect(actualSizeAction, &QAction::triggered, this, [this] { setZoom(Zoom::ActualSize); });
@@ -349,27 +359,20 @@ void ReportPreviewDialog::showEvent(QShowEvent *event)
     layOutView();
 }
 
-void ReportPreviewDialog::keyPressEvent(QKeyEvent *event)
+bool ReportPreviewDialog::eventFilter(QObject *watched, QEvent *event)
 {
-    switch (event->key()) {
-    case Qt::Key_PageDown: nextPage(); return;
-    case Qt::Key_PageUp: previousPage(); return;
-    case Qt::Key_Home:
-        if (event->modifiers() & Qt::ControlModifier) {
-            firstPage();
-            return;
-        }
-        break;
-    case Qt::Key_End:
-        if (event->modifiers() & Qt::ControlModifier) {
-            lastPage();
-            return;
-        }
-        break;
-    default:
-        break;
+    // The scroll area claims Home and End to scroll to its ends; here they
+    // go to the first and the last page.
+    if (watched == m_scroll && event->type() == QEvent::ShortcutOverride) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const QKeySequence pressed(key->keyCombination());
+        for (const QAction *paging : {firstPageAction, previousPageAction, nextPageAction, lastPageAction})
+            if (paging->shortcut() == pressed) {
+                event->ignore();
+                return true;
+            }
     }
-    QDialog::keyPressEvent(event);
+    return QDialog::eventFilter(watched, event);
 }
 
 void ReportPreviewDialog::closeEvent(QCloseEvent *event)

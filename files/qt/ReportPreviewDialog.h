@@ -84,8 +84,8 @@ signals:
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void reject() override;
 
 private:
@@ -104,7 +104,7 @@ private:
     qreal m_pixelsPerMillimetre = 1;
     QScrollArea *m_scroll = nullptr;
     PageView *m_view = nullptr;
-    QPrinter m_printer;
+    QPrinter m_printer{QPrinter::HighResolution};
     bool m_printing = false;
     // After the printer: closing the preview stops a print before the
     // printer goes.

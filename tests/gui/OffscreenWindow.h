@@ -17,7 +17,7 @@
 namespace tolmar::test {
 
 struct OffscreenWindow {
-    explicit OffscreenWindow(BackgroundWork *fileWork = nullptr)
+    explicit OffscreenWindow(BackgroundWork *fileWork = nullptr, ReportPreview *reportPreview = nullptr)
         : window(MainFormPlatform{.timers = time,
                                   .clock = time,
                                   .locale = locale,
@@ -27,7 +27,8 @@ struct OffscreenWindow {
                                   .hid = noHid,
                                   .dispatcher = dispatcher,
                                   .fileDialogs = &fileDialogs,
-                                  .fileWork = fileWork})
+                                  .fileWork = fileWork,
+                                  .reportPreview = reportPreview})
     {
     }
 
