@@ -166,5 +166,61 @@ TEST(MainFormHelp, AboutAndSoftwareHelp)
     EXPECT_TRUE(f.prompts.shown.empty());
 }
 
+TEST(MainFormPrint, PreviewOfTheTableThenTheWindowRepainted)
+{
+    std::vector<std::string> log;
+    struct Preview final : ReportPreview {
+        explicit Preview(std::vector<std::string> &log) : log(log) {}
+        void show(const ReportDocument &document) override
+        {
+            std::vector<ReportText> texts;
+            document.pageTexts(document.pageCount() - 1, texts);
+            std::string lastNo;
+            for (const ReportText &t : texts)
+                if (t.left == 1847 && t.font == report::ReportFont::Arial) // the No column
+                    lastNo = t.text;
+            log.push_back("preview of " + std::to_string(document.recordCount()) + " records, " +
+                          std::to_string(document.pageCount()) + " pages, the last ending with No " + lastNo);
+        }
+        std::vector<std::string> &log;
+    } preview(log);
+    struct View final : MainFormView {
+        explicit View(std::vector<std::string> &log) : log(log) {}
+        void stateChanged() override {}
+        void terminateApplication() override { log.push_back("terminate"); }
+        void repaintWindow() override { log.push_back("repaint"); }
+        std::vector<std::string> &log;
+    } view(log);
+    VirtualTime time;
+    FixedLocale locale;
+    ScriptedPrompts prompts;
+    RecordingShell shell;
+    FixedArchitecture architecture(true);
+    NoHidPlatform noHid;
+    InlineUiDispatcher dispatcher;
+    MainForm form{MainFormPlatform{.timers = time,
+                                   .clock = time,
+                                   .locale = locale,
+                                   .prompts = prompts,
+                                   .shell = shell,
+                                   .architecture = architecture,
+                                   .hid = noHid,
+                                   .dispatcher = dispatcher,
+                                   .reportPreview = &preview},
+                  view};
+    form.FormCreate();
+    for (int no = 1; no <= 40; ++no) {
+        ReadingRecord r;
+        r.No = no;
+        r.Time = 1000 * no;
+        r.Value = "1.000";
+        r.Unit = "k*";
+        form.cds1.append(r);
+    }
+    form.BtPrintClick();
+    EXPECT_EQ(log, (std::vector<std::string>{"preview of 40 records, 2 pages, the last ending with No 40", "repaint"}));
+    EXPECT_TRUE(prompts.shown.empty());
+}
+
 } // namespace
 } // namespace tolmar
