@@ -78,12 +78,6 @@ GraphicControlPanel::GraphicControlPanel(GraphicControl &core, QWidget *parent)
     btnfly = button("btnfly", 440, GraphicControl::btnflyHint, QStyle::SP_TitleBarMaxButton);
     btnChartZoomOut = button("btnChartZoomOut", 440, GraphicControl::btnChartZoomOutHint, QStyle::SP_TitleBarNormalButton);
 
-    const auto forward = [this](auto handler) {
-        return [this, handler] {
-            (m_core.*handler)();
-            refresh();
-        };
-    };
     connect(cbFill, &QCheckBox::clicked, this, [this](bool checked) {
         m_core.cbFillClick(checked);
         refresh();
@@ -95,13 +89,23 @@ GraphicControlPanel::GraphicControlPanel(GraphicControl &core, QWidget *parent)
     connect(edtPage, &QLineEdit::textEdited, this, [this](const QString &text) {
         m_core.edtPageChange(text.toStdString());
     });
-    connect(btnfirst, &QToolButton::clicked, this, forward(&GraphicControl::btnFirstClick));
-    connect(btnPrevious, &QToolButton::clicked, this, forward(&GraphicControl::btnPreviousClick));
-    connect(btnNext, &QToolButton::clicked, this, forward(&GraphicControl::btnNextClick));
-    connect(btnLast, &QToolButton::clicked, this, forward(&GraphicControl::btnLastClick));
-    connect(btnGoPage, &QToolButton::clicked, this, forward(&GraphicControl::btnGoPageClick));
-    connect(btnfly, &QToolButton::clicked, this, forward(&GraphicControl::btnFlyClick));
-    connect(btnChartZoomOut, &QToolButton::clicked, this, forward(&GraphicControl::btnChartZoomOutClick));
+    // One slot for the page buttons, their handlers in a table. Not a lambda
+    // per button holding its handler: g++ 12 with the sanitizers compiles a
+    // lambda that captures `this` and a pointer to member function so that
+    // the call reads `this` from a stack frame long gone (AddressSanitizer:
+    // a stack buffer underflow at -O0; at -O2 the handler ran on a null
+    // panel). A lambda capturing `this` alone, or a slot, is compiled right.
+    m_pageButtons = {{
+        {btnfirst, &GraphicControl::btnFirstClick},
+        {btnPrevious, &GraphicControl::btnPreviousClick},
+        {btnNext, &GraphicControl::btnNextClick},
+        {btnLast, &GraphicControl::btnLastClick},
+        {btnGoPage, &GraphicControl::btnGoPageClick},
+        {btnfly, &GraphicControl::btnFlyClick},
+        {btnChartZoomOut, &GraphicControl::btnChartZoomOutClick},
+    }};
+    for (const PageButton &pageButton : m_pageButtons)
+        connect(pageButton.button, &QToolButton::clicked, this, &GraphicControlPanel::pageButtonClicked);
     connect(btnNew, &QToolButton::clicked, this, &GraphicControlPanel::btnNewClicked);
     connect(btnSave, &QToolButton::clicked, this, &GraphicControlPanel::btnSaveClicked);
     refresh();
@@ -124,6 +128,15 @@ void GraphicControlPanel::attachChart(QWidget *chart)
         Label6->setParent(chart);
     }
     refresh();
+}
+
+void GraphicControlPanel::pageButtonClicked()
+{
+    for (const PageButton &pageButton : m_pageButtons)
+        if (pageButton.button == sender()) {
+            (m_core.*pageButton.handler)();
+            refresh();
+        }
 }
 
 QWidget *GraphicControlPanel::pageControl(int index) const

@@ -4,6 +4,8 @@
 
 #include <QGroupBox>
 
+#include <array>
+
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -55,6 +57,13 @@ protected:
 
 private:
     QWidget *pageControl(int index) const;
+    // A click on a page button runs its handler; the box shows the new state.
+    void pageButtonClicked();
+    struct PageButton {
+        QToolButton *button;
+        void (GraphicControl::*handler)();
+    };
+    std::array<PageButton, 7> m_pageButtons{};
 
     GraphicControl &m_core;
     QWidget *m_chart = nullptr;

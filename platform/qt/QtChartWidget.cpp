@@ -76,7 +76,9 @@ QValueAxis *makeAxis(const char *title)
 } // namespace
 
 QtChartWidget::QtChartWidget(PointStore &store, QWidget *parent)
-    : QChartView(parent)
+    // Our own chart from the start: a view made without one makes a default
+    // chart, and setChart() leaves that for the caller to delete.
+    : QChartView(new QChart, parent)
     , m_store(&store)
     , m_series1(new QLineSeries)
     , m_series2Line(new QLineSeries(this))
@@ -96,7 +98,7 @@ QtChartWidget::QtChartWidget(PointStore &store, QWidget *parent)
     m_series2->setBrush(blue);
     m_series2->setPointsVisible(false);
 
-    auto *plot = new QChart;
+    QChart *plot = chart();
     plot->legend()->hide();
     plot->setAnimationOptions(QChart::NoAnimation);
     plot->setBackgroundRoundness(0);
@@ -110,7 +112,6 @@ QtChartWidget::QtChartWidget(PointStore &store, QWidget *parent)
         series->attachAxis(m_axisX);
         series->attachAxis(m_axisY);
     }
-    setChart(plot);
 
     // A picture, not a control: no zoom, pan, hover or focus.
     setRubberBand(QChartView::NoRubberBand);

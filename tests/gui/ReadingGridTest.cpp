@@ -12,8 +12,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#include <sanitizer/allocator_interface.h>
+// The sanitizer runtime's own count of the heap (malloc is its own then).
+// Declared here: g++ comes without the sanitizer headers.
+extern "C" std::size_t __sanitizer_get_current_allocated_bytes();
 #else
 #include <malloc.h>
 #endif
