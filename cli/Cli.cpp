@@ -29,6 +29,8 @@ void printUsage(std::ostream &out, std::span<const Command> more)
         out << command.help << "\n";
     out << "  help, --help, -h\n"
            "      Show this text.\n"
+           "  --version\n"
+           "      Show the version.\n"
            "\n"
            "Exit status: 0 success, 1 a command failed, 2 wrong usage.\n";
 }
@@ -47,7 +49,15 @@ int run(const Args &args, std::ostream &out, std::ostream &err, std::span<const 
         return usageError(err, "missing COMMAND");
     const std::string &name = args.front();
     if (name == "help" || name == "--help" || name == "-h") {
+        if (args.size() > 1)
+            return usageError(err, name + " takes no arguments");
         printUsage(out, more);
+        return 0;
+    }
+    if (name == "--version") {
+        if (args.size() > 1)
+            return usageError(err, "--version takes no arguments");
+        out << "tolmar-cli 3.0.1\n"; // as "tolmar --version" says "Tolmar 3.0.1"
         return 0;
     }
     for (const Command &command : commands)

@@ -1,14 +1,37 @@
 #include "cli/Json.h"
 
+#include "files/TextEncoding.h"
+
 #include <cstdio>
 
 namespace tolmar::json {
 
+std::size_t utf8SequenceAt(std::string_view bytes, std::size_t at)
+{
+    const auto lead = static_cast<unsigned char>(bytes[at]);
+    const std::size_t length = lead >= 0xC2 && lead <= 0xDF ? 2
+        : lead >= 0xE0 && lead <= 0xEF                      ? 3
+        : lead >= 0xF0 && lead <= 0xF4                      ? 4
+                                                            : 0;
+    if (length == 0 || bytes.size() - at < length || !isUtf8(bytes.substr(at, length)))
+        return 0;
+    return length;
+}
+
+namespace {
+void appendEscaped(std::string &out, unsigned code)
+{
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped, "\\u%04X", code);
+    out += escaped;
+}
+} // namespace
+
 std::string quote(std::string_view bytes)
 {
     std::string out = "\"";
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
+    for (std::size_t at = 0; at < bytes.size(); ++at) {
+        const auto byte = static_cast<unsigned char>(bytes[at]);
         switch (byte) {
         case '"': out += "\\\""; break;
         case '\\': out += "\\\\"; break;
@@ -16,12 +39,21 @@ std::string quote(std::string_view bytes)
         case '\r': out += "\\r"; break;
         case '\t': out += "\\t"; break;
         default:
-            if (byte < 0x20 || byte >= 0x7F) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04X", byte);
-                out += escaped;
+            if (byte < 0x20 || byte == 0x7F) {
+                appendEscaped(out, byte);
+            } else if (byte < 0x80) {
+                out += bytes[at];
+            } else if (const std::size_t length = utf8SequenceAt(bytes, at)) {
+                // U+0080..U+009F (C2 80..C2 9F) are controls: escaped as a
+                // lone byte of the same value would be.
+                const auto second = static_cast<unsigned char>(bytes[at + 1]);
+                if (byte == 0xC2 && second < 0xA0)
+                    appendEscaped(out, second);
+                else
+                    out.append(bytes, at, length);
+                at += length - 1;
             } else {
-                out += c;
+                appendEscaped(out, byte); // the Latin-1 character of the byte
             }
         }
     }

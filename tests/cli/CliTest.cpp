@@ -91,7 +91,8 @@ TEST(CliUsage, ErrorsExitWithTwo)
 {
     for (const auto &args : std::vector<std::vector<std::string>>{
              {}, {"nonsense"}, {"decode"}, {"decode", "--decimal-separator"}, {"decode", "--bogus", "5A"},
-             {"decode", "--decimal-separator="}}) {
+             {"decode", "--decimal-separator="}, {"help", "extra"}, {"--help", "decode"}, {"-h", "-h"},
+             {"--version", "extra"}}) {
         const CliRun r = run(args);
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.out, "");
@@ -100,6 +101,16 @@ TEST(CliUsage, ErrorsExitWithTwo)
     const CliRun help = run({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("decode [--decimal-separator C] FRAME..."), std::string::npos);
+    EXPECT_NE(help.out.find("  --version\n"), std::string::npos);
+}
+
+TEST(CliUsage, VersionInTheFormOfTheWindowProgram)
+{
+    // "tolmar --version" prints "Tolmar 3.0.1".
+    const CliRun r = run({"--version"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "tolmar-cli 3.0.1\n");
+    EXPECT_EQ(r.err, "");
 }
 
 } // namespace
