@@ -1,11 +1,13 @@
 #!/bin/sh
-# Builds the data-file fuzz targets (fuzz/) with clang, AddressSanitizer and
-# UndefinedBehaviorSanitizer into build-fuzz/ and runs each for SECONDS
-# (default 60). Usage: scripts/fuzz.sh [SECONDS]
+# Builds the fuzz targets (fuzz/: the data-file readers, the report stream
+# through the main window's core, the report-descriptor parser) with clang,
+# AddressSanitizer and UndefinedBehaviorSanitizer into build-fuzz/ and runs
+# each for SECONDS (default 60). Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
 #
 # Each target keeps its corpus in build-fuzz/corpus/<target>/, so later runs
 # go on from what earlier ones found; every run seeds it again from
-# tests/data/files (packets for the packet targets, texts for the import) and
+# tests/data/files (packets for the packet targets, texts for the import), the
+# sample capture (the report stream), the sysfs descriptors (the parser) and
 # from tests/data/files/fuzz-crashes/<target>-*, the reproducers of faults
 # found before. A crash, leak, timeout or failed check is kept in
 # build-fuzz/findings/<target>/, its path printed, and the script exits 1.
@@ -16,10 +18,11 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 case $seconds in
 '' | *[!0-9]*)
-    echo "usage: scripts/fuzz.sh [SECONDS]" >&2
+    echo "usage: scripts/fuzz.sh [SECONDS] [TARGET...]" >&2
     exit 2
     ;;
 esac
+if [ $# -gt 0 ]; then shift; fi
 for tool in clang-14 clang++-14; do
     if ! command -v "$tool" >/dev/null 2>&1; then
         echo "fuzz: $tool not found; scripts/install-deps.sh installs it" >&2
@@ -28,7 +31,8 @@ for tool in clang-14 clang++-14; do
 done
 
 out=build-fuzz
-targets="PacketReaderFuzz TextImportFuzz PacketTokenizerFuzz"
+targets="PacketReaderFuzz TextImportFuzz PacketTokenizerFuzz ReportStreamFuzz ReportDescriptorFuzz"
+if [ $# -gt 0 ]; then targets="$*"; fi
 CC=clang-14 CXX=clang++-14 cmake -S . -B "$out" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTOLMAR_BUILD_FUZZERS=ON -DTOLMAR_BUILD_GUI=OFF -DTOLMAR_BUILD_BENCH=OFF -DBUILD_TESTING=OFF >/dev/null
 # shellcheck disable=SC2086 # the target names are words
@@ -63,11 +67,39 @@ text_seeds() {
     seed windows-1252 'head\r\n1\t10:00:00\t\0265A\t\0200\t\0201\r\n'
 }
 
+# The sample capture as steps of the report stream target: a report of n
+# data bytes is the byte n - 1 and the bytes.
+stream_seeds() {
+    capture="$seeds/inline-sample-capture"
+    : >"$capture"
+    while read -r tag _id bytes; do
+        [ "$tag" = R ] || continue
+        # shellcheck disable=SC2086 # the bytes are words
+        set -- $bytes
+        printf "\\$(printf '%03o' $(($# - 1)))" >>"$capture"
+        for byte in "$@"; do printf "\\$(printf '%03o' $((0x$byte)))" >>"$capture"; done
+    done <tests/data/sample-capture.txt
+    # The same frame twice, a stall between (timers run), then cut short.
+    cat "$capture" "$capture" >"$seeds/inline-two-frames"
+    printf '\377\377\377\377' >>"$seeds/inline-two-frames"
+    head -c 30 "$capture" >"$seeds/inline-cut"
+}
+descriptor_seeds() {
+    n=0
+    find tests/data/sysfs-hid -name report_descriptor | while read -r file; do
+        n=$((n + 1))
+        cp "$file" "$seeds/inline-descriptor-$n"
+    done
+}
+
 status=0
 for target in $targets; do
+    dict=
     case $target in
-    TextImportFuzz) kind=text extension=txt ;;
-    *) kind=packet extension=xml ;;
+    TextImportFuzz) kind=text extension=txt dict="-dict=fuzz/text.dict" ;;
+    ReportStreamFuzz) kind=stream extension=none ;;
+    ReportDescriptorFuzz) kind=descriptor extension=none ;;
+    *) kind=packet extension=xml dict="-dict=fuzz/packet.dict" ;;
     esac
     corpus="$out/corpus/$target"
     seeds="$out/seeds/$target"
@@ -80,13 +112,15 @@ for target in $targets; do
     done
     case $kind in
     text) text_seeds ;;
+    stream) stream_seeds ;;
+    descriptor) descriptor_seeds ;;
     *) packet_seeds ;;
     esac
 
     echo "fuzz: $target for $seconds s (log: $log)"
     code=0
     "$out/fuzz/$target" -max_total_time="$seconds" -max_len=65536 -timeout=25 -rss_limit_mb=2048 \
-        -dict="fuzz/$kind.dict" -artifact_prefix="$findings/" -print_final_stats=1 \
+        $dict -artifact_prefix="$findings/" -print_final_stats=1 \
         "$corpus" "$seeds" >"$log" 2>&1 || code=$?
 
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
