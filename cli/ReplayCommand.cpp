@@ -1,6 +1,7 @@
 #include "cli/Commands.h"
 #include "cli/HeadlessForm.h"
 #include "cli/Interrupt.h"
+#include "cli/Json.h"
 #include "cli/RecordJson.h"
 #include "cli/RecordingOptions.h"
 #include "cli/StreamPrompts.h"
@@ -15,13 +16,17 @@
 #include "platform/posix/PosixLocale.h"
 #include "platform/virtual/VirtualTime.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <iostream>
+#include <cstring>
 #include <optional>
+#include <ostream>
+#include <string_view>
 #include <vector>
 
 namespace tolmar::cli {
@@ -35,8 +40,10 @@ const char *const replayHelp =
     "      reports run through the program's frame assembly and decode; each\n"
     "      decoded frame prints one JSON line with the keys of decode, or\n"
     "      {\"error\": \"...\"} for a frame that does not decode. A line that is\n"
-    "      not a report is reported with its line number on standard error.\n"
-    "      Exit status 2 if a line was not a report, else 1 if a frame failed.\n"
+    "      not a report is reported with its line number on standard error\n"
+    "      (control bytes escaped, cut after 80 characters). Exit status 2 if\n"
+    "      a line was not a report, else 1 if a frame failed or the input\n"
+    "      could not be read. \"--\" ends the options.\n"
     "  replay --record [--every-frame | --interval N] [--repeat] [--limit L]\n"
     "         [--start HH:MM:SS.mmm] [--out TABLE] [--decimal-separator C] [FILE|-]\n"
     "      Records the capture as the window would, on virtual time: a passive\n"
@@ -50,9 +57,9 @@ const char *const replayHelp =
     "      ends; else exported text, a line per record as it is recorded.\n";
 
 namespace {
-std::optional<int> byteToken(const std::string &line, std::size_t at)
+std::optional<int> byteToken(std::string_view line, std::size_t at)
 {
-    return hexByte(std::string_view(line).substr(at, 2));
+    return hexByte(line.substr(at, 2));
 }
 
 struct Report {
@@ -62,10 +69,8 @@ struct Report {
 
 // "R " + ID + spaces + "XX " per byte; blanks between tokens may vary and
 // the trailing blank may be missing. Anything else is not a report.
-std::optional<Report> parseReport(std::string line)
+std::optional<Report> parseReport(std::string_view line)
 {
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
     if (line.size() < 4 || line[0] != 'R' || line[1] != ' ')
         return std::nullopt;
     Report report;
@@ -90,33 +95,168 @@ std::optional<Report> parseReport(std::string line)
         at += 2;
     }
 }
+// The lines of a capture, read from its file descriptor rather than a
+// stream: a stream takes a read error (a directory, /proc/self/mem) for the
+// end of the input. A line is kept whole up to maxLine bytes; of a longer one
+// only the start is kept and its length counted, so a line of 64 MB costs no
+// more memory than one of maxLine.
+class CaptureLines {
+public:
+    // Far beyond the longest report a HID device sends in link log form
+    // (three characters a byte), however wide the blanks between them.
+    static constexpr std::size_t maxLine = 1 << 20;
+
+    // Reads `fd`, which it closes unless it is standard input; `name` is
+    // the file's in messages.
+    CaptureLines(int fd, std::string name) : m_fd(fd), m_name(std::move(name)) {}
+    ~CaptureLines()
+    {
+        if (m_fd > 0)
+            ::close(m_fd);
+    }
+    CaptureLines(const CaptureLines &) = delete;
+    CaptureLines &operator=(const CaptureLines &) = delete;
+
+    // The next line without its "\n", and the whole line's length in bytes
+    // (more than line.size() for a line cut at maxLine). False at the end of
+    // the input, at Ctrl-C while a guard lives, and at a read error (error()).
+    bool next(std::string &line, std::uint64_t &length);
+    const std::string &error() const { return m_error; }
+    const std::string &name() const { return m_name; }
+
+private:
+    int m_fd;
+    std::string m_name;
+    std::vector<char> m_buffer = std::vector<char>(64 * 1024);
+    std::size_t m_begin = 0;
+    std::size_t m_end = 0;
+    bool m_atEnd = false;
+    std::string m_error;
+};
+
+bool CaptureLines::next(std::string &line, std::uint64_t &length)
+{
+    line.clear();
+    length = 0;
+    bool started = false;
+    for (;;) {
+        if (m_begin < m_end) {
+            const char *begin = m_buffer.data() + m_begin;
+            const auto *newline = static_cast<const char *>(std::memchr(begin, '\n', m_end - m_begin));
+            const std::size_t size = newline ? static_cast<std::size_t>(newline - begin) : m_end - m_begin;
+            if (line.size() < maxLine)
+                line.append(begin, std::min(size, maxLine - line.size()));
+            length += size;
+            m_begin += size;
+            started = true;
+            if (newline) {
+                ++m_begin;
+                return true;
+            }
+        }
+        if (m_atEnd)
+            return started; // a last line without its "\n"
+        const ssize_t got = ::read(m_fd, m_buffer.data(), m_buffer.size());
+        if (got > 0) {
+            m_begin = 0;
+            m_end = static_cast<std::size_t>(got);
+        } else if (got == 0) {
+            m_atEnd = true;
+        } else if (errno != EINTR) {
+            m_error = std::strerror(errno);
+            return false;
+        } else if (InterruptGuard::interrupted()) {
+            return false; // Ctrl-C ends the replay as the end of the input does
+        }
+    }
+}
+
+void appendHexByte(std::string &out, unsigned char byte)
+{
+    static const char digits[] = "0123456789abcdef";
+    out += "\\x";
+    out += digits[byte >> 4];
+    out += digits[byte & 0x0F];
+}
+
+// A rejected line as standard error shows it: control bytes (C1 ones
+// included), bytes that are not UTF-8 and the backslash itself escaped
+// ("\x1b", "\xb5", "\\"), so a capture cannot drive the terminal, and cut
+// after 80 characters with "..." and the line's length in bytes.
+std::string shownLine(std::string_view line, std::uint64_t length)
+{
+    constexpr int maxCharacters = 80;
+    std::string shown;
+    std::size_t at = 0;
+    for (int count = 0; at < line.size() && count < maxCharacters; ++count) {
+        const auto byte = static_cast<unsigned char>(line[at]);
+        if (const std::size_t size = json::utf8SequenceAt(line, at)) {
+            if (byte == 0xC2 && static_cast<unsigned char>(line[at + 1]) < 0xA0) {
+                appendHexByte(shown, byte); // U+0080..U+009F
+                appendHexByte(shown, static_cast<unsigned char>(line[at + 1]));
+            } else {
+                shown.append(line, at, size);
+            }
+            at += size;
+            continue;
+        }
+        if (byte == '\\')
+            shown += "\\\\";
+        else if (byte < 0x20 || byte >= 0x7F)
+            appendHexByte(shown, byte);
+        else
+            shown += line[at];
+        ++at;
+    }
+    if (at < line.size() || length > line.size())
+        shown += "... (" + std::to_string(length) + " bytes)";
+    return shown;
+}
+
 // The lines of a capture, each handed to the form as a report; a line that
-// is no report is named on the error stream. Returns 2 if there was one.
+// is no report is named on the error stream. Returns 2 if there was one,
+// else 1 if the input could not be read to its end.
 // beforeLine(k) runs before line k (from 0) and false from it ends the feed.
 template <typename BeforeLine>
-int feedReports(std::istream &in, MainForm &form, std::ostream &err, BeforeLine beforeLine)
+int feedReports(CaptureLines &in, MainForm &form, std::ostream &err, BeforeLine beforeLine)
 {
     int status = 0;
     std::string line;
-    for (long number = 1; std::getline(in, line); ++number) {
+    std::uint64_t length = 0;
+    for (long number = 1; in.next(line, length); ++number) {
         if (!beforeLine(number - 1))
-            break;
+            return status;
+        if (length == line.size() && !line.empty() && line.back() == '\r') {
+            line.pop_back(); // a CR LF line end
+            --length;
+        }
+        if (length > CaptureLines::maxLine) {
+            err << "tolmar-cli: replay: line " << number << " is too long to be a report: "
+                << shownLine(line, length) << "\n";
+            status = 2;
+            continue;
+        }
         const auto report = parseReport(line);
         if (!report) {
-            err << "tolmar-cli: replay: line " << number << " is not a report: " << line << "\n";
+            err << "tolmar-cli: replay: line " << number << " is not a report: " << shownLine(line, length)
+                << "\n";
             status = 2;
             continue;
         }
         form.HidCtlDeviceData(report->id, report->data.data(), report->data.size());
     }
+    if (!in.error().empty()) {
+        err << "tolmar-cli: replay: " << in.name() << ": " << in.error() << "\n";
+        status = std::max(status, 1);
+    }
     return status;
 }
 
-int replayReadings(std::istream &in, const std::optional<std::string> &separator, std::ostream &out,
+int replayReadings(CaptureLines &in, const std::optional<std::string> &separator, std::ostream &out,
                    std::ostream &err)
 {
     VirtualTime time; // a capture replays at once: time stands still
-    ScriptedPrompts prompts;
+    HeadlessPrompts prompts; // the no-cable box of every frame's request, counted only
     NoHidPlatform noHid;
     InlineUiDispatcher dispatcher;
     HeadlessForm headless(separator, {time, time, prompts, noHid, dispatcher});
@@ -135,7 +275,7 @@ int replayReadings(std::istream &in, const std::optional<std::string> &separator
 
 // A connected session on virtual time: report line k is handled at start +
 // k ms, the bridge's report period, after every timer due by then.
-int replayRecording(std::istream &in, const std::optional<std::string> &separator, const RecordingOptions &options,
+int replayRecording(CaptureLines &in, const std::optional<std::string> &separator, const RecordingOptions &options,
                     const LocalDateTime &start, const std::optional<std::string> &outPath, std::ostream &out,
                     std::ostream &err)
 {
@@ -237,10 +377,17 @@ int replayCommand(const Args &args, std::ostream &out, std::ostream &err)
     LocalDateTime start{2024, 3, 5, 0, 0, 0, 0, 2};
     bool startGiven = false;
     std::optional<std::string> outPath;
+    bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string &arg = args[i];
         std::string error;
-        if (arg == "--decimal-separator" && i + 1 < args.size() && !args[i + 1].empty()) {
+        if (optionsEnded || (arg.rfind("--", 0) != 0)) {
+            if (path)
+                return usageError(err, "replay takes one FILE");
+            path = arg;
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--decimal-separator" && i + 1 < args.size() && !args[i + 1].empty()) {
             separator = args[++i];
         } else if (arg.rfind("--decimal-separator=", 0) == 0 && arg.size() > 20) {
             separator = arg.substr(20);
@@ -261,31 +408,30 @@ int replayCommand(const Args &args, std::ostream &out, std::ostream &err)
             if (!error.empty())
                 return usageError(err, "replay: " + error);
             recordingOptionGiven = true;
-        } else if (arg.rfind("--", 0) == 0) {
-            return usageError(err, "replay: unknown or incomplete option " + arg);
-        } else if (path) {
-            return usageError(err, "replay takes one FILE");
         } else {
-            path = arg;
+            return usageError(err, "replay: unknown or incomplete option " + arg);
         }
     }
     if (!record && (recordingOptionGiven || startGiven || outPath))
         return usageError(err, "replay: the recording options need --record");
 
-    std::ifstream file;
-    std::istream *in = &std::cin;
-    if (path && *path != "-") {
-        file.open(*path);
-        if (!file) {
-            err << "tolmar-cli: replay: cannot open " << *path << "\n";
+    const bool fromStandardInput = !path || *path == "-";
+    int fd = 0;
+    if (!fromStandardInput) {
+        fd = ::open(path->c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            err << "tolmar-cli: replay: cannot open " << *path << ": " << std::strerror(errno) << "\n";
             return 2;
         }
-        in = &file;
     }
+    CaptureLines in(fd, fromStandardInput ? "standard input" : *path);
     if (outPath && isCapture(path, *outPath))
         return usageError(err, "replay: --out names the capture itself");
-    return record ? replayRecording(*in, separator, options, start, outPath, out, err)
-                  : replayReadings(*in, separator, out, err);
+    // Else a replay typed without a file would wait without a word.
+    if (fromStandardInput && ::isatty(0))
+        err << "tolmar-cli: replay: reading reports from standard input (Ctrl-D ends)\n";
+    return record ? replayRecording(in, separator, options, start, outPath, out, err)
+                  : replayReadings(in, separator, out, err);
 }
 
 } // namespace tolmar::cli
