@@ -14,6 +14,7 @@
 #include "platform/sim/SimulatedHidPlatform.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <cstdio>
 #include <cstring>
@@ -51,6 +52,11 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tolmar");
     QApplication::setApplicationVersion("3.0.1");
+    // The desktop entry's name: Wayland compositors match the window to its
+    // entry (and icon) by it. The icon theme's copy is used when installed,
+    // else the one built in, so a window run from the build tree has it too.
+    QGuiApplication::setDesktopFileName("org.tolmar.Tolmar");
+    QApplication::setWindowIcon(QIcon::fromTheme("org.tolmar.Tolmar", QIcon(":/icons/org.tolmar.Tolmar.png")));
     // What Qt left of the command line must be ours.
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--simulate") != 0) {

@@ -1,6 +1,7 @@
 #include "cli/Cli.h"
 
 #include "cli/Commands.h"
+#include "cli/RecordingOptions.h"
 
 #include <ostream>
 
@@ -27,6 +28,8 @@ void printUsage(std::ostream &out, std::span<const Command> more)
         out << command.help << "\n";
     for (const Command &command : more)
         out << command.help << "\n";
+    out << "  The recording options of replay --record and record:\n"
+        << recordingOptionsHelp << "\n";
     out << "  help, --help, -h\n"
            "      Show this text.\n"
            "  --version\n"

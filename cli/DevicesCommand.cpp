@@ -71,9 +71,11 @@ void explain(std::ostream &out, const std::vector<Listed> &devices)
         out << "The meter's cable is entry " << cable->index << ".\n";
     } else if (cable) {
         out << "The meter's cable (entry " << cable->index
-            << ") cannot be opened for reading and writing: install the udev rule\n"
-               "packaging/udev/70-tolmar.rules, reload the rules and plug the cable in again\n"
-               "(README.md, \"Real meters\").\n";
+            << ") cannot be opened for reading and writing. Tolmar's udev rule gives the\n"
+               "user logged in at the machine access: the package installs it as\n"
+               "/usr/lib/udev/rules.d/70-tolmar.rules; from source, install\n"
+               "packaging/udev/70-tolmar.rules (README.md, \"Install\"). Then plug the cable\n"
+               "in again.\n";
     } else if (withSerial) {
         out << "A \"USB to Serial\" device is there, but it reports a serial number: Tolmar\n"
                "takes only the meter's cable, which has none.\n";

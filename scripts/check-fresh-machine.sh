@@ -5,8 +5,14 @@
 #   ./scripts/test.sh                must pass, and
 #   timeout 60 ./scripts/run.sh      must still be running, with the program
 #                                    up, when the timeout ends.
+# Then the Debian package that ./scripts/test.sh made is tried in a second
+# fresh copy of the system, one that never saw the build's packages:
+#   apt-get install ./tolmar_*.deb, then tolmar --version, tolmar-cli devices
+#   --simulate, the window up for 5 s (offscreen, on the simulated meter),
+#   man -w tolmar and desktop-file-validate on the installed entry, and
+#   apt-get purge tolmar, which must leave none of its files behind.
 # The last line says how it went:
-#   fresh machine: test passed, program started
+#   fresh machine: test passed, program started, package installed, ran and removed
 # or what failed. Needs root. Not part of CI: it takes about as long as CI.
 #
 # The debootstrapped base is cached (packed) in .cache/fresh-machine/, which
@@ -34,11 +40,15 @@ if [ "$(id -u)" -ne 0 ]; then
     exit 2
 fi
 
+root2="$cache/root-package"
+
 unmount_all() {
     # Deepest first; a leftover mount would make the clean-up below reach
     # into the host's /dev, /proc or /sys.
-    for m in $(awk -v r="$root" 'index($2, r) == 1 { print $2 }' /proc/mounts | sort -r); do
-        umount -l "$m" 2>/dev/null || true
+    for r in "$root" "$root2"; do
+        for m in $(awk -v r="$r/" 'index($2 "/", r) == 1 { print $2 }' /proc/mounts | sort -r); do
+            umount -l "$m" 2>/dev/null || true
+        done
     done
 }
 cleanup() {
@@ -65,11 +75,24 @@ if [ ! -s "$base" ]; then
     rm -rf --one-file-system "$cache/bootstrap"
 fi
 
+# A new copy of the base system at $1, with /proc, /dev, /sys and the
+# download cache bound in.
+new_system() {
+    rm -rf --one-file-system "$1"
+    mkdir -p "$1"
+    tar -C "$1" -xf "$base"
+    cp /etc/resolv.conf "$1/etc/resolv.conf"
+    mount -t proc proc "$1/proc"
+    mount --rbind /dev "$1/dev"
+    mount --make-rslave "$1/dev"
+    mount --rbind /sys "$1/sys"
+    mount --make-rslave "$1/sys"
+    mount --bind "$cache/apt-archives" "$1/var/cache/apt/archives"
+}
+
 say "unpacking a new copy of the system"
 unmount_all
-rm -rf --one-file-system "$root"
-mkdir -p "$root"
-tar -C "$root" -xf "$base"
+new_system "$root"
 
 say "copying a clean clone of $(git rev-parse --short HEAD)"
 rm -rf "$cache/clone"
@@ -79,18 +102,11 @@ mkdir -p "$root/root/tolmar"
 cp -a "$cache/clone/." "$root/root/tolmar/"
 rm -rf "$cache/clone"
 
-cp /etc/resolv.conf "$root/etc/resolv.conf"
-mount -t proc proc "$root/proc"
-mount --rbind /dev "$root/dev"
-mount --make-rslave "$root/dev"
-mount --rbind /sys "$root/sys"
-mount --make-rslave "$root/sys"
-mount --bind "$cache/apt-archives" "$root/var/cache/apt/archives"
-
-in_system() {
-    chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin \
-        TERM=dumb LANG=C.UTF-8 /bin/sh -c "cd /root/tolmar && $1"
+in_root() {
+    chroot "$1" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin \
+        TERM=dumb LANG=C.UTF-8 /bin/sh -c "$2"
 }
+in_system() { in_root "$root" "cd /root/tolmar && $1"; }
 
 say "running ./scripts/test.sh (log: $cache/test.log)"
 if ! in_system ./scripts/test.sh >"$cache/test.log" 2>&1; then
@@ -126,4 +142,53 @@ if [ "$seen_up" -lt 5 ]; then
     verdict "test passed, but the program was not up for 5 s within 60 s, see $cache/run.log"
     exit 1
 fi
-verdict "test passed, program started"
+
+say "trying the package in a second fresh system (log: $cache/package.log)"
+deb=$(ls "$root"/root/tolmar/build/package/tolmar_*.deb 2>/dev/null | head -n 1)
+if [ -z "$deb" ]; then
+    verdict "test passed, program started, but ./scripts/test.sh made no package"
+    exit 1
+fi
+cp "$deb" "$cache/"
+deb="$cache/$(basename "$deb")"
+unmount_all
+rm -rf --one-file-system "$root"  # the build's system is done with; frees its disk
+new_system "$root2"
+cp "$deb" "$root2/root/"
+# Each step is echoed with its output into the log; the first failure ends
+# the check. The window check counts it as up when it is still running after
+# 5 s. The last step proves the purge took every file of the package.
+if ! in_root "$root2" '
+    set -eu
+    export DEBIAN_FRONTEND=noninteractive
+    step() { echo "\$ $*"; "$@"; }
+    cd /root
+    step apt-get update -q
+    step apt-get install -y -q ./tolmar_*.deb
+    dpkg -L tolmar >/tmp/tolmar-files
+    step tolmar --version
+    step tolmar-cli devices --simulate
+    echo "\$ QT_QPA_PLATFORM=offscreen tolmar --simulate (5 s)"
+    QT_QPA_PLATFORM=offscreen tolmar --simulate & pid=$!
+    sleep 5
+    kill -0 $pid
+    kill $pid; wait $pid || true
+    echo "up after 5 s"
+    step apt-get install -y -q --no-install-recommends man-db desktop-file-utils
+    step man -w tolmar
+    step man -w tolmar-cli
+    step desktop-file-validate /usr/share/applications/org.tolmar.Tolmar.desktop
+    echo "(desktop-file-validate: no complaints)"
+    step apt-get purge -y -q tolmar
+    left=0
+    while read -r f; do
+        if [ -f "$f" ] || [ -L "$f" ]; then echo "left behind: $f"; left=1; fi
+    done </tmp/tolmar-files
+    [ "$left" -eq 0 ]
+    echo "purged: none of the $(wc -l </tmp/tolmar-files) paths of the package is left a file"
+' >"$cache/package.log" 2>&1; then
+    tail -n 30 "$cache/package.log" >&2
+    verdict "test passed, program started, but the package failed, see $cache/package.log"
+    exit 1
+fi
+verdict "test passed, program started, package installed, ran and removed"

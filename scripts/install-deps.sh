@@ -5,6 +5,9 @@
 # in without recommends, hence libqt6opengl6-dev. clang-14 with its runtime
 # (libclang-rt-14-dev: libFuzzer and the sanitizers) builds the fuzz targets
 # of scripts/fuzz.sh; llvm-14 brings llvm-symbolizer for their stacks.
+# dpkg-dev (dpkg-shlibdeps), file and lintian make and check the Debian
+# package (scripts/package.sh); desktop-file-utils, appstream, groff-base and
+# man-db check the desktop entry, the AppStream data and the manual pages.
 # scripts/check-fresh-machine.sh proves this list on a fresh Debian 12.
 set -eu
 
@@ -18,4 +21,5 @@ DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends 
     libgtest-dev libgmock-dev libbenchmark-dev \
     locales fonts-dseg fonts-dejavu-core fonts-liberation2 \
     xvfb xauth poppler-utils \
-    clang-14 libclang-rt-14-dev llvm-14
+    clang-14 libclang-rt-14-dev llvm-14 \
+    dpkg-dev file lintian desktop-file-utils appstream groff-base man-db

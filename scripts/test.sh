@@ -7,11 +7,15 @@ cd "$(dirname "$0")/.."
 cd build
 # The window tests run offscreen: no display is needed.
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel "$(nproc)" --timeout 300
+cd ..
+
+# The Debian package, made of the binaries the tests just ran, and lintian
+# on it (build/package/tolmar_*.deb).
+./scripts/package.sh build
 
 # The HID reader threads and their hand-over once more under ThreadSanitizer:
 # the Qt-free core tests in build-tsan, only the suites that run threads
 # (the reading table snapshot is read on a second thread too).
-cd ..
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLMAR_WERROR=ON -DTOLMAR_SANITIZE=thread \
     -DTOLMAR_BUILD_GUI=OFF -DTOLMAR_BUILD_BENCH=OFF -DBUILD_TESTING=ON
 cmake --build build-tsan --parallel "$(nproc)" --target core_tests

@@ -193,7 +193,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(CliConvert, OutThatCannotBeWrittenFails)
 {
     const std::string in = goldenFile("packet-short-frame.xml");
-    ::symlink("/dev/full", (m_dir / "full.xml").c_str());
+    ASSERT_EQ(::symlink("/dev/full", (m_dir / "full.xml").c_str()), 0);
     std::filesystem::create_directory(m_dir / "folder.txt");
     struct Case {
         std::string out;

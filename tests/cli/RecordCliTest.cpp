@@ -315,7 +315,7 @@ TEST_F(CliRecordOut, APacketThatCannotBeWrittenAtTheEndFails)
 {
     const std::string capturePath = writeCapture("out-full.txt", capture({volts(1)}, 100));
     const std::string table = m_dir / "full.xml";
-    ::symlink("/dev/full", table.c_str()); // opens at the start, takes no bytes at the end
+    ASSERT_EQ(::symlink("/dev/full", table.c_str()), 0); // opens at the start, takes no bytes at the end
     const CliRun r = runCli({"replay", "--record", "--every-frame", "--out", table, capturePath});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(lines(r.out).size(), 1u) << "recorded before the packet failed";
@@ -336,7 +336,7 @@ TEST_F(CliRecordOut, OutCannotBeTheCaptureItself)
     const std::string content = capture({volts(1)}, 100);
     const std::string capturePath = m_dir / "capture.txt";
     test::writeFile(capturePath, content);
-    ::symlink(capturePath.c_str(), (m_dir / "link.xml").c_str());
+    ASSERT_EQ(::symlink(capturePath.c_str(), (m_dir / "link.xml").c_str()), 0);
     for (const std::string &out : {capturePath, m_dir / "link.xml"}) {
         const CliRun r = runCli({"replay", "--record", "--every-frame", "--out", out, capturePath});
         EXPECT_EQ(r.status, 2) << out;
