@@ -11,6 +11,7 @@
 #   --simulate, the window up for 5 s (offscreen, on the simulated meter),
 #   man -w tolmar and desktop-file-validate on the installed entry, and
 #   apt-get purge tolmar, which must leave none of its files behind.
+# With --package DEB only that second part runs, on the given package.
 # The last line says how it went:
 #   fresh machine: test passed, program started, package installed, ran and removed
 # or what failed. Needs root. Not part of CI: it takes about as long as CI.
@@ -34,6 +35,15 @@ verdict() {
     say "took $(( $(date +%s) - started )) s"
     echo "fresh machine: $*"
 }
+
+# --package DEB tries only a package already made, in the second system.
+package_only=""
+if [ "${1:-}" = "--package" ] && [ -f "${2:-}" ]; then
+    package_only=$(readlink -f "$2")
+elif [ $# -gt 0 ]; then
+    echo "usage: scripts/check-fresh-machine.sh [--package TOLMAR.deb]" >&2
+    exit 2
+fi
 
 if [ "$(id -u)" -ne 0 ]; then
     verdict "not run: needs root (debootstrap and chroot)"
@@ -90,6 +100,13 @@ new_system() {
     mount --bind "$cache/apt-archives" "$1/var/cache/apt/archives"
 }
 
+in_root() {
+    chroot "$1" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin \
+        TERM=dumb LANG=C.UTF-8 /bin/sh -c "$2"
+}
+in_system() { in_root "$root" "cd /root/tolmar && $1"; }
+
+if [ -z "$package_only" ]; then
 say "unpacking a new copy of the system"
 unmount_all
 new_system "$root"
@@ -101,12 +118,6 @@ git -C "$cache/clone" checkout --quiet --detach "$(git rev-parse HEAD)"
 mkdir -p "$root/root/tolmar"
 cp -a "$cache/clone/." "$root/root/tolmar/"
 rm -rf "$cache/clone"
-
-in_root() {
-    chroot "$1" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin \
-        TERM=dumb LANG=C.UTF-8 /bin/sh -c "$2"
-}
-in_system() { in_root "$root" "cd /root/tolmar && $1"; }
 
 say "running ./scripts/test.sh (log: $cache/test.log)"
 if ! in_system ./scripts/test.sh >"$cache/test.log" 2>&1; then
@@ -143,7 +154,6 @@ if [ "$seen_up" -lt 5 ]; then
     exit 1
 fi
 
-say "trying the package in a second fresh system (log: $cache/package.log)"
 deb=$(ls "$root"/root/tolmar/build/package/tolmar_*.deb 2>/dev/null | head -n 1)
 if [ -z "$deb" ]; then
     verdict "test passed, program started, but ./scripts/test.sh made no package"
@@ -153,6 +163,13 @@ cp "$deb" "$cache/"
 deb="$cache/$(basename "$deb")"
 unmount_all
 rm -rf --one-file-system "$root"  # the build's system is done with; frees its disk
+done_before="test passed, program started, "
+else
+    deb=$package_only
+    done_before=""
+fi
+
+say "trying the package in a second fresh system (log: $cache/package.log)"
 new_system "$root2"
 cp "$deb" "$root2/root/"
 # Each step is echoed with its output into the log; the first failure ends
@@ -188,7 +205,7 @@ if ! in_root "$root2" '
     echo "purged: none of the $(wc -l </tmp/tolmar-files) paths of the package is left a file"
 ' >"$cache/package.log" 2>&1; then
     tail -n 30 "$cache/package.log" >&2
-    verdict "test passed, program started, but the package failed, see $cache/package.log"
+    verdict "${done_before}but the package failed, see $cache/package.log"
     exit 1
 fi
-verdict "test passed, program started, package installed, ran and removed"
+verdict "${done_before}package installed, ran and removed"
