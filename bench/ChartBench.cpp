@@ -7,7 +7,7 @@
 // size as dir/chart-<size>.png.
 #include "chart/PointStore.h"
 #include "chart/uCharControl.h"
-#include "platform/qt/QtChartWidget.h"
+#include "chart/qt/QtChartWidget.h"
 
 #include <QApplication>
 #include <QImage>

@@ -4,7 +4,7 @@
 // end, and the heap the grid itself holds.
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_grid
-#include "app/ReadingGrid.h"
+#include "app/qt/ReadingGrid.h"
 #include "platform/Locale.h"
 #include "record/ReadingTable.h"
 

@@ -43,7 +43,6 @@ public:
     bool browsing() const { return Browsing; }
     double maxValue() const { return MaxValue; }
     double minValue() const { return MinValue; }
-    int requestedPage() const { return RequestedPage; }
 
 private:
     void recountPages();

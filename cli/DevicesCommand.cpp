@@ -1,7 +1,7 @@
 #include "cli/Commands.h"
 #include "link/JvHidControllerClass.h"
 #include "platform/UiDispatcher.h"
-#include "platform/linux/LinuxHidPlatform.h"
+#include "platform/SystemHid.h"
 #include "platform/sim/SimulatedHidPlatform.h"
 
 #include <cstdio>
@@ -100,7 +100,7 @@ int devicesCommand(const Args &args, std::ostream &out, std::ostream &err)
     if (simulate)
         platform = std::make_unique<SimulatedHidPlatform>();
     else
-        platform = std::make_unique<LinuxHidPlatform>();
+        platform = makeSystemHidPlatform();
     InlineUiDispatcher dispatcher;
 
     std::vector<Listed> devices;

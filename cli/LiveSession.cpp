@@ -5,7 +5,7 @@
 #include "cli/StreamPrompts.h"
 #include "platform/Clock.h"
 #include "platform/NumberText.h"
-#include "platform/linux/LinuxHidPlatform.h"
+#include "platform/SystemHid.h"
 #include "platform/posix/EventLoop.h"
 #include "platform/sim/SimulatedHidPlatform.h"
 
@@ -51,7 +51,7 @@ int LiveSession::run(std::ostream &err, const std::function<void(MainForm &, con
     if (simulate)
         hid = std::make_unique<SimulatedHidPlatform>(sim::Options{}, SimulatedHidPlatform::steadyClock());
     else
-        hid = std::make_unique<LinuxHidPlatform>();
+        hid = makeSystemHidPlatform();
     HeadlessForm headless(decimalSeparator, {loop, clock, prompts, *hid, loop});
     MainForm &form = headless.form();
     UsbLink &link = form.link();

@@ -9,7 +9,7 @@
 #include "cli/ReadingJson.h"
 #include "meter/FrameDecoder.h"
 #include "platform/NoHidPlatform.h"
-#include "platform/PassiveBridgePlatform.h"
+#include "platform/passive/PassiveBridgePlatform.h"
 #include "platform/NumberText.h"
 #include "platform/Prompts.h"
 #include "platform/UiDispatcher.h"

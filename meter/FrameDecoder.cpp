@@ -65,7 +65,7 @@ bool FrameDecoder::findPointMode()
     m_reading.PointMode = 4;
     static constexpr struct { int field; int mode; } points[] = {{3, 0}, {4, 1}, {5, 2}};
     for (const auto &point : points) {
-        const auto byte = displayByte(point.field, 3, "decimal point");
+        const auto byte = displayByte(point.field, 4, "decimal point");
         if (!byte)
             return false;
         if (*byte == '.')
@@ -90,7 +90,7 @@ bool FrameDecoder::placeDigits()
     }
     std::string *digits[4] = {&m_reading.Digit0, &m_reading.DigitA, &m_reading.DigitB, &m_reading.DigitC};
     for (int i = 0; i < 4; ++i) {
-        const auto byte = displayByte(fields[i], 4, "digit");
+        const auto byte = displayByte(fields[i], 5, "digit");
         if (!byte)
             return false;
         digits[i]->assign(1, static_cast<char>(*byte));
@@ -102,7 +102,7 @@ bool FrameDecoder::placeDigits()
 
 bool FrameDecoder::takeSign()
 {
-    const auto byte = displayByte(1, 5, "sign");
+    const auto byte = displayByte(1, 6, "sign");
     if (!byte)
         return false;
     m_reading.SignText = *byte == '-' ? "-" : "";
@@ -121,7 +121,7 @@ bool FrameDecoder::startUnit()
     m_reading.FunctionText.clear();
     m_reading.RangeModeText.clear();
     m_reading.UnitText.clear();
-    const auto byte = displayByte(7, 7, "unit prefix");
+    const auto byte = displayByte(7, 9, "unit prefix");
     if (!byte)
         return false;
     m_reading.UnitText.assign(1, static_cast<char>(*byte));
@@ -155,7 +155,7 @@ bool FrameDecoder::decodeFunction(FullScaleListener *listener)
     const char codeChar = frame::charAt(m_text, frame::functionCodeChar);
     const auto code = parseInteger(std::string_view(&codeChar, 1));
     if (!code)
-        return fail(9, "function code: frame character 14 " + quoted(std::string_view(&codeChar, 1))
+        return fail(10, "function code: frame character 14 " + quoted(std::string_view(&codeChar, 1))
                            + " is not a decimal digit");
     m_functionCode = *code;
 
@@ -268,14 +268,14 @@ bool FrameDecoder::formCount()
     const std::string digits = r.SignText + r.Digit0 + r.DigitA + r.DigitB + r.DigitC;
     const auto count = parseInteger(digits);
     if (!count)
-        return fail(14, "count: " + quoted(digits) + " is not a decimal integer");
+        return fail(13, "count: " + quoted(digits) + " is not a decimal integer");
     r.Nval = static_cast<float>(*count);
     return true;
 }
 
 bool FrameDecoder::readRangeMode()
 {
-    const auto flag = signedByte(frame::rangeModeByte, 15, "range mode");
+    const auto flag = signedByte(frame::rangeModeByte, 14, "range mode");
     if (!flag)
         return false;
     m_reading.RangeModeText = *flag == 1 ? "AUTO" : "";

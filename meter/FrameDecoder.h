@@ -29,7 +29,9 @@ struct DecodeError {
 // Decodes one frame text into the MeterReading, step by step, so the display
 // update can run its own steps between them. A step that fails returns false
 // and leaves error() set; what earlier steps wrote stays in the reading, and
-// the caller runs no further step.
+// the caller runs no further step. The steps carry the numbers of the display
+// update's steps they belong to (LcdDisplay::run), the one numbering of a
+// frame's update that the link log's "step N" refers to.
 class FrameDecoder {
 public:
     FrameDecoder(std::string_view frameText, MeterReading &reading);
@@ -37,27 +39,27 @@ public:
     // 1: the user's decimal separator, read afresh for each frame.
     void readLocale(const Locale &locale);
     void setDecimalSeparator(std::string separator) { m_separator = std::move(separator); }
-    // 3: PointMode from the "." at D3, D4 or D5 (the rightmost wins).
+    // 4: PointMode from the "." at D3, D4 or D5 (the rightmost wins).
     bool findPointMode();
-    // 4: the four digits around the point, and the "." point text.
+    // 5: the four digits around the point, and the "." point text.
     bool placeDigits();
-    // 5: SignText from D1.
+    // 6: SignText from D1.
     bool takeSign();
-    // 6: the letter L becomes the font's segment L "@".
+    // 7: the letter L becomes the font's segment L "@".
     void mapLetters();
-    // 7: clears the function texts; UnitText := the prefix character D7.
+    // 8-9: clears the function texts; UnitText := the prefix character D7.
     bool startUnit();
-    // 8: a short or long frame from its start byte.
+    // 10: a short or long frame from its start byte.
     bool isComplete() const;
-    // 9-11 (complete frames only): unit, function and full scale.
+    // 10-11 (complete frames only): unit, function and full scale.
     bool decodeFunction(FullScaleListener *listener = nullptr);
     // 12: the point text takes the decimal separator.
     void finalPointTexts();
     // 13: ValueText.
     void formValueText();
-    // 14: Nval.
+    // 13: Nval.
     bool formCount();
-    // 15: RangeModeText.
+    // 14: RangeModeText.
     bool readRangeMode();
     // 16 (long frames only): WaveformSamples.
     bool decodeWaveform();

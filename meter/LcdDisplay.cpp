@@ -111,7 +111,7 @@ std::optional<DecodeError> LcdDisplay::run(std::string_view frameText)
     lcd.show(L::LCDRec, frame::byteText(frameText, frame::recordFlagByte) == "01");
     lcd.show(L::LcdAuto, frame::byteText(frameText, frame::rangeModeByte) == "01");
 
-    // 4-7: point, digits, sign.
+    // 4-7: point, digits, sign, the letter L.
     if (!decoder.findPointMode() || !decoder.placeDigits())
         return decoder.error();
     showPointDot(lcd, r.PointMode);
@@ -167,7 +167,7 @@ std::optional<DecodeError> LcdDisplay::run(std::string_view frameText)
     if (r.DigitA + r.DigitB == "@0")
         lcd.dots[L::LcdP2] = false;
 
-    // 13-14: the value, the count, the range mode, the judge.
+    // 13: the value and the count. 14: the range mode and the judge.
     decoder.formValueText();
     if (!decoder.formCount() || !decoder.readRangeMode())
         return decoder.error();

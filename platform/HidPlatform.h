@@ -8,8 +8,11 @@
 #include <vector>
 
 // The operating system's HID services as the device controller needs them.
-// Backends: platform/linux (hidraw + udev), platform/sim (the simulated bridge
-// and meter) and, in the tests, a scripted fake.
+// Backends, one folder and one library each: platform/linux (hidraw + udev,
+// the system's backend on Linux, made by makeSystemHidPlatform() in
+// platform/SystemHid.h), platform/sim (the simulated bridge and meter),
+// platform/passive (a bridge that never answers, for replays) and, in the
+// tests, a scripted fake.
 namespace tolmar {
 
 // One HID interface as a listing reports it.

@@ -218,8 +218,6 @@ void Recording::ClearReadingTable()
         return;
     m_table.clear();
     m_peers.chart.clearChart();
-    if (!m_table.empty())
-        m_table.clear();
     NextRecordNo = 1;
     RecordedCount = 0;
     changed();

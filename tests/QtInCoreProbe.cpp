@@ -1,5 +1,8 @@
-// Built only by the core_rejects_qt test, which expects this to fail: the core
-// library's include path has no Qt.
-#include <QString>
+// Compiled with the usage requirements of every Qt-free library (the
+// core_rejects_qt test). Any compiler fails here, with this text, if one of
+// them put Qt's headers on the include path.
+#if __has_include(<QString>) || __has_include(<QtCore/QString>) || __has_include(<QtCore/qglobal.h>)
+#error "Qt's headers are on the include path of a Qt-free library"
+#endif
 
-QString probe() { return QString(); }
+int qtInCoreProbe() { return 0; }

@@ -4,12 +4,12 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QWidget> // QPointer<QWidget> needs the whole class
 
 #include <cstdint>
 #include <memory>
 #include <vector>
 
-class QWidget;
 
 namespace tolmar {
 

@@ -2,26 +2,28 @@
 
 #include <QObject>
 
+#include <functional>
+
 class QSocketNotifier;
 
 namespace tolmar {
 
-class TJvHidDeviceController;
-
-// Watches the controller's device-change descriptor (the udev monitor on
-// Linux) on the GUI thread's event loop and lets the controller run its
-// device-change pass. Create it after the controller and destroy it first.
+// Watches a HID platform's device-change descriptor (the udev monitor on
+// Linux) on the GUI thread's event loop and calls `changed` when it is
+// readable; the device controller then runs its device-change pass. Create it
+// after the controller and destroy it first.
 class QtHidNotifier final : public QObject {
     Q_OBJECT
 public:
-    explicit QtHidNotifier(TJvHidDeviceController &controller, QObject *parent = nullptr);
+    // `fd` < 0: the platform reports no changes, nothing is watched.
+    QtHidNotifier(int fd, std::function<void()> changed, QObject *parent = nullptr);
     ~QtHidNotifier() override;
 
     // False when the platform reports no changes (no udev, no monitor).
     bool watching() const { return m_notifier != nullptr; }
 
 private:
-    TJvHidDeviceController &m_controller;
+    std::function<void()> m_changed;
     QSocketNotifier *m_notifier = nullptr;
 };
 

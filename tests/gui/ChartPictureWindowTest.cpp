@@ -1,9 +1,9 @@
 // The chart's picture button in the real main window, offscreen: scripted
 // file dialogs, the saved bitmap read back with QImage.
-#include "app/Brevon.h"
-#include "app/GraphicControlPanel.h"
+#include "app/qt/Brevon.h"
+#include "app/qt/GraphicControlPanel.h"
 #include "gui/OffscreenWindow.h"
-#include "platform/qt/QtChartWidget.h"
+#include "chart/qt/QtChartWidget.h"
 
 #include <QChart>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 // The chart view, the chart's controls and the judge panel, offscreen.
-#include "app/GraphicControlPanel.h"
-#include "app/JudgePanel.h"
+#include "app/qt/GraphicControlPanel.h"
+#include "app/qt/JudgePanel.h"
 #include "chart/GraphicControl.h"
 #include "chart/PointStore.h"
 #include "gui/Ink.h"
@@ -8,7 +8,7 @@
 #include "meter/qt/LcdTextLabel.h"
 #include "platform/Locale.h"
 #include "platform/Prompts.h"
-#include "platform/qt/QtChartWidget.h"
+#include "chart/qt/QtChartWidget.h"
 #include "platform/virtual/VirtualTime.h"
 #include "record/Judge.h"
 

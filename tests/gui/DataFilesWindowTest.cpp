@@ -1,9 +1,9 @@
 // The file buttons of the recording bar in the real main window, offscreen:
 // scripted file dialogs, and file work at once, deferred, or on the real
 // workers.
-#include "app/Brevon.h"
-#include "app/ReadingGrid.h"
-#include "app/RecordingPanel.h"
+#include "app/qt/Brevon.h"
+#include "app/qt/ReadingGrid.h"
+#include "app/qt/RecordingPanel.h"
 #include "gui/OffscreenWindow.h"
 #include "platform/qt/QtBackgroundWork.h"
 

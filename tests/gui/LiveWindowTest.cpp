@@ -1,6 +1,6 @@
 // The real main window reading the simulated meter, offscreen, on virtual time.
-#include "app/Brevon.h"
-#include "app/JudgePanel.h"
+#include "app/qt/Brevon.h"
+#include "app/qt/JudgePanel.h"
 #include "meter/qt/LcdWidget.h"
 #include "platform/Architecture.h"
 #include "platform/Locale.h"

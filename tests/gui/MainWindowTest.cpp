@@ -1,8 +1,8 @@
 // The real main window, offscreen, on virtual time and scripted prompts.
-#include "app/AboutBox.h"
-#include "app/GraphicControlPanel.h"
-#include "app/Brevon.h"
-#include "app/StatusBar.h"
+#include "app/qt/AboutBox.h"
+#include "app/qt/GraphicControlPanel.h"
+#include "app/qt/Brevon.h"
+#include "app/qt/StatusBar.h"
 #include "gui/OffscreenWindow.h"
 #include "platform/Architecture.h"
 #include "platform/Locale.h"

@@ -3,7 +3,7 @@
 // The real main window on virtual time, a fixed locale, scripted prompts and
 // file dialogs, and no HID devices, for the window tests. File work runs at
 // once unless a test passes its own workers.
-#include "app/Brevon.h"
+#include "app/qt/Brevon.h"
 #include "platform/Architecture.h"
 #include "platform/BackgroundWork.h"
 #include "platform/FileDialogs.h"

@@ -1,5 +1,5 @@
 // The reading grid DBGrid1 on a table of its own, offscreen.
-#include "app/ReadingGrid.h"
+#include "app/qt/ReadingGrid.h"
 #include "gui/Ink.h"
 #include "platform/Locale.h"
 #include "record/ReadingTable.h"

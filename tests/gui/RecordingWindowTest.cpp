@@ -1,15 +1,15 @@
 // The recording bar, the grid, the Record menu and the enlarged chart in the
 // real main window, offscreen, on virtual time and scripted prompts.
-#include "app/AboutBox.h"
-#include "app/Brevon.h"
-#include "app/GraphicControlPanel.h"
-#include "app/JudgePanel.h"
-#include "app/ReadingGrid.h"
-#include "app/RecordingPanel.h"
+#include "app/qt/AboutBox.h"
+#include "app/qt/Brevon.h"
+#include "app/qt/GraphicControlPanel.h"
+#include "app/qt/JudgePanel.h"
+#include "app/qt/ReadingGrid.h"
+#include "app/qt/RecordingPanel.h"
 #include "gui/Ink.h"
 #include "gui/OffscreenWindow.h"
 #include "meter/qt/LcdWidget.h"
-#include "platform/qt/QtChartWidget.h"
+#include "chart/qt/QtChartWidget.h"
 
 #include <QAbstractButton>
 #include <QAction>

@@ -1,7 +1,7 @@
 // The print preview offscreen: its pages, paging, zoom, painting, printing to
 // a PDF through the printer, and BtPrint in the real main window.
-#include "app/Brevon.h"
-#include "app/RecordingPanel.h"
+#include "app/qt/Brevon.h"
+#include "app/qt/RecordingPanel.h"
 #include "files/qt/ReportPreviewDialog.h"
 #include "gui/OffscreenWindow.h"
 

@@ -162,12 +162,12 @@ TEST(FrameAssembly, AStrayBurstAfterADecodeWaitsForTheNextStartByte)
 TEST(FrameAssembly, AFailedDecodeIsLoggedNotRequestedAndNotRepeated)
 {
     Assembly a;
-    a.failWith = DecodeError{5, "sign: display byte D1 (frame byte 21) \"ZZ\" is not a hexadecimal byte"};
+    a.failWith = DecodeError{6, "sign: display byte D1 (frame byte 21) \"ZZ\" is not a hexadecimal byte"};
     a.feed(burst(sampleBytes));
     EXPECT_EQ(a.decoded.size(), 1u);
     EXPECT_TRUE(a.requestsAfter.empty());
     EXPECT_EQ(a.history.last(),
-              "Frame not decoded, step 5: sign: display byte D1 (frame byte 21) \"ZZ\" is not a hexadecimal byte");
+              "Frame not decoded, step 6: sign: display byte D1 (frame byte 21) \"ZZ\" is not a hexadecimal byte");
     EXPECT_FALSE(a.assembler.BurstPending);
     EXPECT_EQ(a.statusPanel1, "Receive Data length:82");
     a.feed(idleReport());

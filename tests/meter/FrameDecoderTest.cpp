@@ -114,7 +114,7 @@ const DecodeCase decodeCases[] = {
     {"function code 9 selects nothing", shortFrame('9', '0', " 1.234 "), ".",
      {"", "1", "2", "3", "4", 0, ".", "", "", "1.234", 1234, " ", "", "", 40}, {}},
     {"two points: the rightmost wins, both set full scale", shortFrame('0', '0', " 1.2.3 "), ".",
-     {"", "1", ".", "2", "3", 2, "", "", ".", "1.2.3", 0, " V", "DC", "", 400}, {4, 400}, 14},
+     {"", "1", ".", "2", "3", 2, "", "", ".", "1.2.3", 0, " V", "DC", "", 400}, {4, 400}, 13},
     {"incomplete frame: prefix only", sampleFrame.substr(0, 80), ".",
      {"", "0", "0", "6", "6", 1, "", ".", "", "00.66", 66, " ", "", "", 40}, {}},
     {"no start byte: prefix only", "A5" + sampleFrame.substr(2), ".",
@@ -187,18 +187,18 @@ const auto withText = [](std::string frame, std::size_t position, const std::str
 
 const FailureCase failureCases[] = {
     // Previous frame: the sample (00.66, " V", DC, Nval 66).
-    {"empty frame text", "", 3, "00.66", " V", "DC", "", "0066", 66},
-    {"frame ends inside the display field", sampleFrame.substr(0, 47), 3, "00.66", " V", "DC", "", "0066", 66},
-    {"point byte is not hex", withText(sampleFrame, 49, "X2"), 3, "00.66", " V", "DC", "", "0066", 66},
-    {"last digit byte is not hex", withText(shortFrame('0', '0', " 12.34 "), 53, "G0"), 4, "00.66", " V", "DC", "",
+    {"empty frame text", "", 4, "00.66", " V", "DC", "", "0066", 66},
+    {"frame ends inside the display field", sampleFrame.substr(0, 47), 4, "00.66", " V", "DC", "", "0066", 66},
+    {"point byte is not hex", withText(sampleFrame, 49, "X2"), 4, "00.66", " V", "DC", "", "0066", 66},
+    {"last digit byte is not hex", withText(shortFrame('0', '0', " 12.34 "), 53, "G0"), 5, "00.66", " V", "DC", "",
      "1236", 66},
-    {"sign byte is not hex", withText(shortFrame('0', '0', " 12.34 "), 43, "ZZ"), 5, "00.66", " V", "DC", "",
+    {"sign byte is not hex", withText(shortFrame('0', '0', " 12.34 "), 43, "ZZ"), 6, "00.66", " V", "DC", "",
      "1234", 66},
-    {"prefix byte is not hex", withText(shortFrame('0', '0', "-12.34 "), 55, "?0"), 7, "00.66", "", "", "-",
+    {"prefix byte is not hex", withText(shortFrame('0', '0', "-12.34 "), 55, "?0"), 9, "00.66", "", "", "-",
      "1234", 66},
-    {"function code is a hex letter", shortFrame('A', '0', " 12.34k"), 9, "00.66", "k", "", "", "1234", 66},
-    {"count is not a number", shortFrame('0', '0', " 1A23  "), 14, "1A23", " V", "DC", "", "1A23", 66},
-    {"range byte is not hex", withText(shortFrame('0', '0', " 12.34 "), 39, "0x"), 15, "12.34", " V", "DC", "",
+    {"function code is a hex letter", shortFrame('A', '0', " 12.34k"), 10, "00.66", "k", "", "", "1234", 66},
+    {"count is not a number", shortFrame('0', '0', " 1A23  "), 13, "1A23", " V", "DC", "", "1A23", 66},
+    {"range byte is not hex", withText(shortFrame('0', '0', " 12.34 "), 39, "0x"), 14, "12.34", " V", "DC", "",
      "1234", 1234},
 };
 
@@ -223,8 +223,8 @@ TEST_P(DecodeFailure, StopsAtItsStepAndKeepsTheRest)
     EXPECT_EQ(reading.SignText, c.signText);
     EXPECT_EQ(reading.Digit0 + reading.DigitA + reading.DigitB + reading.DigitC, c.digits);
     EXPECT_EQ(reading.Nval, c.nval);
-    // Step 7 clears RangeModeText; step 15 sets it: a failure before 7 keeps it.
-    EXPECT_EQ(reading.RangeModeText, c.step < 7 ? "AUTO" : "");
+    // Step 9 clears RangeModeText; step 14 sets it: a failure before 9 keeps it.
+    EXPECT_EQ(reading.RangeModeText, c.step < 9 ? "AUTO" : "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Frames, DecodeFailure, ::testing::ValuesIn(failureCases),

@@ -128,7 +128,7 @@ TEST_P(LcdElements, ShowTheReading)
         // The count "1@05" is no number: the update stops before the judge,
         // with the dots already final.
         ASSERT_TRUE(error);
-        EXPECT_EQ(error->step, 14);
+        EXPECT_EQ(error->step, 13);
     } else {
         ASSERT_FALSE(error) << error->what;
         EXPECT_EQ(d.lcd.barPosition, c.barPosition);
@@ -202,7 +202,7 @@ TEST(LcdDisplay, AFailureStopsTheUpdateAtItsStep)
     badSign.replace(42, 2, "ZZ");
     const auto error = d.run(badSign);
     ASSERT_TRUE(error);
-    EXPECT_EQ(error->step, 5);
+    EXPECT_EQ(error->step, 6);
     EXPECT_EQ(d.reading.Digit0 + d.reading.DigitA + d.reading.DigitB + d.reading.DigitC, "1000")
         << "the digits are placed before the sign";
     EXPECT_EQ(d.lcd.dots, (std::array<bool, 3>{false, true, false})) << "and their dot shown";

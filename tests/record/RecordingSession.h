@@ -7,7 +7,7 @@
 #include "meter/FrameBuilder.h"
 #include "platform/Architecture.h"
 #include "platform/Locale.h"
-#include "platform/PassiveBridgePlatform.h"
+#include "platform/passive/PassiveBridgePlatform.h"
 #include "platform/Prompts.h"
 #include "platform/Shell.h"
 #include "platform/UiDispatcher.h"

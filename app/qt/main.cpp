@@ -1,8 +1,8 @@
-#include "app/Brevon.h"
+#include "app/qt/Brevon.h"
 #include "files/qt/ReportPreviewDialog.h"
 #include "platform/Architecture.h"
 #include "platform/Clock.h"
-#include "platform/linux/LinuxHidPlatform.h"
+#include "platform/SystemHid.h"
 #include "platform/posix/PosixLocale.h"
 #include "platform/qt/QtBackgroundWork.h"
 #include "platform/qt/QtFileDialogs.h"
@@ -77,7 +77,7 @@ int main(int argc, char *argv[])
         hid = std::make_unique<tolmar::SimulatedHidPlatform>(tolmar::sim::Options{},
                                                              tolmar::SimulatedHidPlatform::steadyClock());
     else
-        hid = std::make_unique<tolmar::LinuxHidPlatform>();
+        hid = tolmar::makeSystemHidPlatform();
     tolmar::QtFileDialogs fileDialogs;
     tolmar::QtBackgroundWork fileWork;
     tolmar::QtReportPreview reportPreview;
@@ -98,7 +98,8 @@ int main(int argc, char *argv[])
     fileDialogs.setParent(&window);
     fileWork.setWindow(&window);
     reportPreview.setWindow(&window);
-    tolmar::QtHidNotifier hotPlug(window.core().link().HidCtl);
+    tolmar::TJvHidDeviceController &controller = window.core().link().HidCtl;
+    tolmar::QtHidNotifier hotPlug(controller.NotificationFd(), [&controller] { controller.HandleDeviceNotifications(); });
     window.show();
     const int status = app.exec();
     // A save or load still running uses the core's table and its finishing

@@ -1,4 +1,4 @@
-#include "app/AboutBox.h"
+#include "app/qt/AboutBox.h"
 
 #include <QCloseEvent>
 #include <QPlainTextEdit>

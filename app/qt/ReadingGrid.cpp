@@ -1,4 +1,4 @@
-#include "app/ReadingGrid.h"
+#include "app/qt/ReadingGrid.h"
 
 #include "meter/qt/LcdText.h"
 #include "platform/Locale.h"

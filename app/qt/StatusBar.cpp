@@ -1,4 +1,4 @@
-#include "app/StatusBar.h"
+#include "app/qt/StatusBar.h"
 
 #include <QLabel>
 

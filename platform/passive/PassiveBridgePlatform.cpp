@@ -1,4 +1,4 @@
-#include "platform/PassiveBridgePlatform.h"
+#include "platform/passive/PassiveBridgePlatform.h"
 
 #include <chrono>
 #include <condition_variable>

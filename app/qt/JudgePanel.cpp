@@ -1,6 +1,6 @@
-#include "app/JudgePanel.h"
+#include "app/qt/JudgePanel.h"
 
-#include "app/Placement.h"
+#include "app/qt/Placement.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "platform/qt/QtChartWidget.h"
+#include "chart/qt/QtChartWidget.h"
 
 #include <QAreaSeries>
 #include <QChart>

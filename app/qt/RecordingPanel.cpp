@@ -1,7 +1,7 @@
-#include "app/RecordingPanel.h"
+#include "app/qt/RecordingPanel.h"
 
-#include "app/JudgePanel.h"
-#include "app/Placement.h"
+#include "app/qt/JudgePanel.h"
+#include "app/qt/Placement.h"
 
 #include <QCheckBox>
 #include <QIconEngine>

@@ -1,7 +1,7 @@
-#include "app/GraphicControlPanel.h"
+#include "app/qt/GraphicControlPanel.h"
 
-#include "app/JudgePanel.h"
-#include "app/Placement.h"
+#include "app/qt/JudgePanel.h"
+#include "app/qt/Placement.h"
 #include "meter/qt/LcdTextLabel.h"
 
 #include <QCheckBox>

@@ -1,15 +1,15 @@
-#include "app/Brevon.h"
+#include "app/qt/Brevon.h"
 
-#include "app/AboutBox.h"
-#include "app/GraphicControlPanel.h"
-#include "app/JudgePanel.h"
-#include "app/Placement.h"
-#include "app/ReadingGrid.h"
-#include "app/RecordingPanel.h"
-#include "app/StatusBar.h"
+#include "app/qt/AboutBox.h"
+#include "app/qt/GraphicControlPanel.h"
+#include "app/qt/JudgePanel.h"
+#include "app/qt/Placement.h"
+#include "app/qt/ReadingGrid.h"
+#include "app/qt/RecordingPanel.h"
+#include "app/qt/StatusBar.h"
 #include "meter/qt/LcdWidget.h"
 #include "meter/qt/LinkLamp.h"
-#include "platform/qt/QtChartWidget.h"
+#include "chart/qt/QtChartWidget.h"
 
 #include <QActionGroup>
 #include <QApplication>

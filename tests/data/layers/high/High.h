@@ -1,0 +1,4 @@
+#pragma once
+
+#include "low/Low.h"
+#include <string>

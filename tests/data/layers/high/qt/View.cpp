@@ -1,0 +1,3 @@
+#include "high/High.h"
+#include <QWidget>
+#include "low/Low.h"
