@@ -2,6 +2,7 @@
 
 #include "cli/Commands.h"
 #include "cli/RecordingOptions.h"
+#include "tolmar/Version.h"
 
 #include <ostream>
 
@@ -25,9 +26,9 @@ void printUsage(std::ostream &out, std::span<const Command> more)
            "\n"
            "Commands:\n";
     for (const Command &command : commands)
-        out << command.help << "\n";
+        out << command.help() << "\n";
     for (const Command &command : more)
-        out << command.help << "\n";
+        out << command.help() << "\n";
     out << "  The recording options of replay --record and record:\n"
         << recordingOptionsHelp << "\n";
     out << "  help, --help, -h\n"
@@ -60,7 +61,7 @@ int run(const Args &args, std::ostream &out, std::ostream &err, std::span<const 
     if (name == "--version") {
         if (args.size() > 1)
             return usageError(err, "--version takes no arguments");
-        out << "tolmar-cli 3.0.1\n"; // as "tolmar --version" says "Tolmar 3.0.1"
+        out << "tolmar-cli " << version << "\n"; // project()'s version, as "tolmar --version" prints it
         return 0;
     }
     for (const Command &command : commands)

@@ -17,7 +17,7 @@ using Args = std::vector<std::string>;
 
 struct Command {
     const char *name;
-    const char *help; // synopsis and description, indented as --help prints it
+    std::string (*help)(); // synopsis and description, indented as --help prints it
     int (*run)(const Args &args, std::ostream &out, std::ostream &err);
 };
 
@@ -25,15 +25,15 @@ struct Command {
 int usageError(std::ostream &err, const std::string &message);
 
 int decodeCommand(const Args &args, std::ostream &out, std::ostream &err);
-extern const char *const decodeHelp;
+std::string decodeHelp();
 int replayCommand(const Args &args, std::ostream &out, std::ostream &err);
-extern const char *const replayHelp;
+std::string replayHelp();
 int monitorCommand(const Args &args, std::ostream &out, std::ostream &err);
-extern const char *const monitorHelp;
+std::string monitorHelp();
 int recordCommand(const Args &args, std::ostream &out, std::ostream &err);
-extern const char *const recordHelp;
+std::string recordHelp();
 int convertCommand(const Args &args, std::ostream &out, std::ostream &err);
-extern const char *const convertHelp;
+std::string convertHelp();
 // Loads a table file as "Open old data files" does (a packet for ".xml",
 // else text) into an empty table; a refusal is told on `err` after
 // `prefix` with "Failed to Load File!", the name and where it failed.
@@ -41,13 +41,14 @@ bool loadTableFile(const std::string &name, const Locale &locale, ReadingTable &
                    const std::string &prefix);
 
 // The two names IN and OUT of convert and report ("--" ends the options):
-// 0, or the usage error's status.
+// 0, or the usage error's status; and the help of such a command.
 int inAndOut(const Args &args, const std::string &command, std::string &in, std::string &out, std::ostream &err);
+std::string inAndOutHelp(const std::string &command, const char *description);
 
 int devicesCommand(const Args &args, std::ostream &out, std::ostream &err);
-extern const char *const devicesHelp;
+std::string devicesHelp();
 // Built with the Qt program: the report as a PDF.
 int reportCommand(const Args &args, std::ostream &out, std::ostream &err);
-extern const char *const reportHelp;
+std::string reportHelp();
 
 } // namespace tolmar::cli

@@ -1,4 +1,5 @@
 #include "cli/Commands.h"
+#include "cli/Options.h"
 #include "files/ByteStreams.h"
 #include "files/DataFiles.h"
 #include "files/Packet.h"
@@ -10,8 +11,8 @@
 
 namespace tolmar::cli {
 
-const char *const convertHelp =
-    "  convert IN OUT\n"
+namespace {
+const char *const convertDescription =
     "      Loads the table file IN as \"Open old data files\" does (a packet for\n"
     "      a name ending in \".xml\", else tab-separated text) and saves it as OUT\n"
     "      as \"Save data files\" does (a packet for \".xml\", else the exported\n"
@@ -21,7 +22,6 @@ const char *const convertHelp =
     "      line or byte that failed, and why) or an OUT that cannot be written\n"
     "      is told on standard error with exit status 1; OUT is then as it was.\n";
 
-namespace {
 const char *const prefix = "tolmar-cli: convert: ";
 
 bool save(const std::string &name, const Locale &locale, const ReadingTable &table, std::ostream &err)
@@ -57,24 +57,41 @@ bool loadTableFile(const std::string &name, const Locale &locale, ReadingTable &
     return true;
 }
 
+namespace {
+// The command line of convert and report: IN and OUT.
+struct InAndOutLine {
+    Args names;
+    OptionTable table;
+
+    InAndOutLine(const std::string &command, const char *description) : table(command, command + ": unknown option ")
+    {
+        table.describe(description);
+        table.arguments("IN OUT", names);
+    }
+};
+} // namespace
+
 int inAndOut(const Args &args, const std::string &command, std::string &in, std::string &out, std::ostream &err)
 {
-    Args names;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string &arg = args[i];
-        if (arg == "--") {
-            names.insert(names.end(), args.begin() + static_cast<long>(i) + 1, args.end());
-            break;
-        }
-        if (arg.rfind("--", 0) == 0)
-            return usageError(err, command + ": unknown option " + arg);
-        names.push_back(arg);
-    }
+    InAndOutLine line(command, "");
+    if (const int status = line.table.parse(args, err))
+        return status;
+    const Args &names = line.names;
     if (names.size() != 2 || names[0].empty() || names[1].empty())
         return usageError(err, command + " takes IN and OUT");
     in = names[0];
     out = names[1];
     return 0;
+}
+
+std::string inAndOutHelp(const std::string &command, const char *description)
+{
+    return InAndOutLine(command, description).table.help();
+}
+
+std::string convertHelp()
+{
+    return inAndOutHelp("convert", convertDescription);
 }
 
 int convertCommand(const Args &args, std::ostream &, std::ostream &err)

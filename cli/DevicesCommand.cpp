@@ -1,4 +1,5 @@
 #include "cli/Commands.h"
+#include "cli/Options.h"
 #include "link/JvHidControllerClass.h"
 #include "platform/UiDispatcher.h"
 #include "platform/SystemHid.h"
@@ -10,15 +11,25 @@
 
 namespace tolmar::cli {
 
-const char *const devicesHelp =
-    "  devices [--simulate]\n"
+namespace {
+const char *const devicesDescription =
     "      List the HID interfaces as Tolmar sees them: index, device path,\n"
     "      VID:PID, product and serial number strings, input, output and\n"
     "      feature report lengths, and whether Tolmar may read and write it.\n"
     "      The meter's cable is the \"USB to Serial\" entry without a serial\n"
     "      number. --simulate lists the simulated cable instead.\n";
 
-namespace {
+// The command line of devices.
+struct DevicesLine {
+    bool simulate = false;
+    OptionTable table{"devices", "devices: unknown argument "};
+
+    DevicesLine()
+    {
+        table.describe(devicesDescription);
+        table.flag("--simulate", [this] { simulate = true; });
+    }
+};
 
 // What one enumerated interface shows, read while it is being enumerated.
 struct Listed {
@@ -86,18 +97,19 @@ void explain(std::ostream &out, const std::vector<Listed> &devices)
 
 } // namespace
 
+std::string devicesHelp()
+{
+    return DevicesLine().table.help();
+}
+
 int devicesCommand(const Args &args, std::ostream &out, std::ostream &err)
 {
-    bool simulate = false;
-    for (const std::string &arg : args) {
-        if (arg == "--simulate")
-            simulate = true;
-        else
-            return usageError(err, "devices: unknown argument " + arg);
-    }
+    DevicesLine line;
+    if (const int status = line.table.parse(args, err))
+        return status;
 
     std::unique_ptr<HidPlatform> platform;
-    if (simulate)
+    if (line.simulate)
         platform = std::make_unique<SimulatedHidPlatform>();
     else
         platform = makeSystemHidPlatform();

@@ -2,6 +2,7 @@
 
 #include "cli/HeadlessForm.h"
 #include "cli/Interrupt.h"
+#include "cli/Options.h"
 #include "cli/StreamPrompts.h"
 #include "platform/Clock.h"
 #include "platform/NumberText.h"
@@ -15,30 +16,31 @@
 
 namespace tolmar::cli {
 
-bool LiveSession::parse(const std::vector<std::string> &args, std::size_t &i, long &count, std::string &error)
+void LiveSession::addSimulate(OptionTable &table)
 {
-    const std::string &arg = args[i];
-    const bool hasValue = i + 1 < args.size();
-    if (arg == "--simulate") {
-        simulate = true;
-    } else if (arg == "--count" && hasValue) {
-        const auto n = parseInteger(args[++i]);
-        if (!n || *n <= 0)
-            error = "--count takes a whole number above 0";
-        else
-            count = *n;
-    } else if (arg == "--seconds" && hasValue) {
-        const auto s = parseFloat(args[++i], ".");
-        if (!s || *s <= 0 || *s > 1e9)
-            error = "--seconds takes a number above 0";
-        else
-            seconds = *s;
-    } else if (arg == "--decimal-separator" && hasValue && !args[i + 1].empty()) {
-        decimalSeparator = args[++i];
-    } else {
-        return false;
-    }
-    return true;
+    table.flag("--simulate", [this] { simulate = true; });
+}
+
+void LiveSession::addLimits(OptionTable &table, long &count)
+{
+    const std::string command = table.command();
+    table.value({.name = "--count", .valueName = "N", .take = [command, &count](const std::string &text) {
+                     const auto n = parseInteger(text);
+                     if (!n || *n <= 0)
+                         throw UsageError{command + ": --count takes a whole number above 0"};
+                     count = *n;
+                 }});
+    table.value({.name = "--seconds", .valueName = "S", .take = [this, command](const std::string &text) {
+                     const auto s = parseFloat(text, ".");
+                     if (!s || *s <= 0 || *s > 1e9)
+                         throw UsageError{command + ": --seconds takes a number above 0"};
+                     seconds = *s;
+                 }});
+}
+
+void LiveSession::addDecimalSeparator(OptionTable &table)
+{
+    cli::addDecimalSeparator(table, decimalSeparator);
 }
 
 int LiveSession::run(std::ostream &err, const std::function<void(MainForm &, const Clock &)> &setUp,

@@ -13,6 +13,8 @@ class MainForm;
 
 namespace tolmar::cli {
 
+class OptionTable;
+
 // A live session without a window, as monitor and record run it: connects to
 // the "USB to Serial" bridge (or the simulated meter) as the "USB Connection"
 // button does, runs the window's timers on the real clock until done() says
@@ -25,10 +27,11 @@ struct LiveSession {
     double seconds = 0;  // 0: no time limit
     std::optional<std::string> decimalSeparator;
 
-    // Takes args[i] (and its value) when it is --simulate, --count N,
-    // --seconds S or --decimal-separator C; false when it is none of these.
-    // `error` is set for one of them with a bad value.
-    bool parse(const std::vector<std::string> &args, std::size_t &i, long &count, std::string &error);
+    // The session's options in a command's table: --simulate; --count N
+    // (into `count`) and --seconds S; --decimal-separator C.
+    void addSimulate(OptionTable &table);
+    void addLimits(OptionTable &table, long &count);
+    void addDecimalSeparator(OptionTable &table);
 
     // setUp runs before connecting: observers, recording options. finish
     // runs after a session that connected has ended, however it ended (also

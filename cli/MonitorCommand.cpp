@@ -2,6 +2,7 @@
 #include "app/MainForm.h"
 #include "cli/Json.h"
 #include "cli/LiveSession.h"
+#include "cli/Options.h"
 #include "cli/ReadingJson.h"
 #include "platform/Clock.h"
 #include "platform/NumberText.h"
@@ -11,8 +12,8 @@
 
 namespace tolmar::cli {
 
-const char *const monitorHelp =
-    "  monitor [--simulate] [--count N] [--seconds S] [--decimal-separator C]\n"
+namespace {
+const char *const monitorDescription =
     "      The live view without a window: connects to the \"USB to Serial\"\n"
     "      bridge as the program's \"USB Connection\" button does, runs the same\n"
     "      link timer, frame assembly and decode, and prints one JSON line per\n"
@@ -22,7 +23,22 @@ const char *const monitorHelp =
     "      messages (no cable, a silent meter, the cable pulled) go to standard\n"
     "      error with exit status 1.\n";
 
-namespace {
+// The command line of monitor: the live session's options.
+struct MonitorLine {
+    LiveSession session;
+    long count = 0;
+    OptionTable table{"monitor", "monitor: unknown or incomplete option "};
+
+    MonitorLine()
+    {
+        session.command = "monitor";
+        table.describe(monitorDescription);
+        session.addSimulate(table);
+        session.addLimits(table, count);
+        session.addDecimalSeparator(table);
+    }
+};
+
 std::string timeOfDay(const LocalDateTime &t)
 {
     char text[16];
@@ -31,21 +47,20 @@ std::string timeOfDay(const LocalDateTime &t)
 }
 } // namespace
 
+std::string monitorHelp()
+{
+    return MonitorLine().table.help();
+}
+
 int monitorCommand(const Args &args, std::ostream &out, std::ostream &err)
 {
-    LiveSession session;
-    session.command = "monitor";
-    long count = 0;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string error;
-        if (!session.parse(args, i, count, error))
-            return usageError(err, "monitor: unknown or incomplete option " + args[i]);
-        if (!error.empty())
-            return usageError(err, "monitor: " + error);
-    }
+    MonitorLine line;
+    if (const int status = line.table.parse(args, err))
+        return status;
+    const long count = line.count;
 
     long frames = 0;
-    return session.run(
+    return line.session.run(
         err,
         [&](MainForm &form, const Clock &clock) {
             form.setFrameObserver([&](const MeterReading &reading, const std::optional<DecodeError> &error,

@@ -1,6 +1,7 @@
 #include "app/MainForm.h"
 #include "cli/Commands.h"
 #include "cli/LiveSession.h"
+#include "cli/Options.h"
 #include "cli/RecordJson.h"
 #include "cli/RecordingOptions.h"
 #include "cli/TableOutput.h"
@@ -13,9 +14,8 @@
 
 namespace tolmar::cli {
 
-const char *const recordHelp =
-    "  record [--simulate] [--every-frame | --interval N] [--repeat] [--limit L]\n"
-    "         [--count N] [--seconds S] [--out TABLE] [--decimal-separator C]\n"
+namespace {
+const char *const recordDescription =
     "      Records live readings without a window: connects as monitor does and\n"
     "      prints each record as it is appended to the reading table, until N\n"
     "      records, S seconds, Ctrl-C or SIGTERM. A missing or lost cable or a\n"
@@ -25,26 +25,41 @@ const char *const recordHelp =
     "      ending in \".xml\", a packet written when recording ends, however it\n"
     "      ends. A TABLE that cannot be written stops the command at once.\n";
 
-int recordCommand(const Args &args, std::ostream &out, std::ostream &err)
-{
+// The command line of record: the live session's options and the recording's.
+struct RecordLine {
     LiveSession session;
-    session.command = "record";
     long count = 0;
     RecordingOptions options;
     std::optional<std::string> outPath;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string error;
-        if (args[i] == "--out") {
-            if (i + 1 == args.size() || args[i + 1].empty())
-                return usageError(err, "record: --out takes a file name");
-            outPath = args[++i];
-            continue;
-        }
-        if (!options.parse(args, i, error) && !session.parse(args, i, count, error))
-            return usageError(err, "record: unknown or incomplete option " + args[i]);
-        if (!error.empty())
-            return usageError(err, "record: " + error);
+    OptionTable table{"record", "record: unknown or incomplete option "};
+
+    RecordLine()
+    {
+        session.command = "record";
+        table.describe(recordDescription);
+        session.addSimulate(table);
+        options.declare(table);
+        session.addLimits(table, count);
+        addOutOption(table, outPath);
+        session.addDecimalSeparator(table);
     }
+};
+} // namespace
+
+std::string recordHelp()
+{
+    return RecordLine().table.help();
+}
+
+int recordCommand(const Args &args, std::ostream &out, std::ostream &err)
+{
+    RecordLine line;
+    if (const int status = line.table.parse(args, err))
+        return status;
+    const LiveSession &session = line.session;
+    const long count = line.count;
+    const RecordingOptions &options = line.options;
+    const std::optional<std::string> &outPath = line.outPath;
 
     PosixLocale locale;
     std::optional<TableOutput> table;

@@ -1,6 +1,9 @@
 #include "cli/RecordingOptions.h"
 
+#include "cli/Options.h"
 #include "record/Recording.h"
+
+#include <algorithm>
 
 namespace tolmar::cli {
 
@@ -13,38 +16,33 @@ const char *const recordingOptionsHelp =
     "      50000, 100000 or limitless. Each appended record prints as one JSON\n"
     "      line with the keys No, Time, DC/AC, Value, Unit, Auto and Nval.\n";
 
-bool RecordingOptions::parse(const Args &args, std::size_t &i, std::string &error)
+void RecordingOptions::declare(OptionTable &table)
 {
-    const std::string &arg = args[i];
-    const bool hasValue = i + 1 < args.size();
-    if (arg == "--every-frame") {
-        everyFrame = true;
-    } else if (arg == "--repeat") {
-        repeat = true;
-    } else if (arg == "--interval") {
-        // What the interval edit lets the user type: digits, or nothing.
-        if (!hasValue || args[i + 1].find_first_not_of("0123456789") != std::string::npos) {
-            error = "--interval takes whole seconds (digits only)";
-            return true;
-        }
-        interval = args[++i];
-    } else if (arg == "--limit") {
-        std::optional<std::size_t> item;
-        for (std::size_t k = 0; hasValue && k < Recording::recordLimitTexts.size(); ++k)
-            if (args[i + 1] == Recording::recordLimitTexts[k])
-                item = k;
-        limitItem = item;
-        if (!item) {
-            error = "--limit takes 1000, 5000, 10000, 50000, 100000 or limitless";
-            return true;
-        }
-        ++i;
-    } else {
-        return false;
-    }
-    if (everyFrame && interval)
-        error = "--every-frame and --interval exclude each other";
-    return true;
+    const std::string command = table.command() + ": ";
+    table.flag("--every-frame", [this] { everyFrame = true; });
+    const std::string intervalError = command + "--interval takes whole seconds (digits only)";
+    table.value({.name = "--interval",
+                 .valueName = "N",
+                 .take = [this, intervalError](const std::string &text) {
+                     // What the interval edit lets the user type: digits, or nothing.
+                     if (text.find_first_not_of("0123456789") != std::string::npos)
+                         throw UsageError{intervalError};
+                     interval = text;
+                 },
+                 .missing = intervalError});
+    table.exclusive("--every-frame", "--interval");
+    table.flag("--repeat", [this] { repeat = true; });
+    const std::string limitError = command + "--limit takes 1000, 5000, 10000, 50000, 100000 or limitless";
+    table.value({.name = "--limit",
+                 .valueName = "L",
+                 .take = [this, limitError](const std::string &text) {
+                     const auto &texts = Recording::recordLimitTexts;
+                     const auto item = std::find(texts.begin(), texts.end(), text);
+                     if (item == texts.end())
+                         throw UsageError{limitError};
+                     limitItem = static_cast<std::size_t>(item - texts.begin());
+                 },
+                 .missing = limitError});
 }
 
 void RecordingOptions::apply(Recording &recording) const

@@ -12,6 +12,8 @@ class Recording;
 
 namespace tolmar::cli {
 
+class OptionTable;
+
 // The recording bar and the Record menu as options:
 //   --every-frame | --interval N, --repeat, --limit L.
 struct RecordingOptions {
@@ -20,9 +22,8 @@ struct RecordingOptions {
     bool repeat = false;
     std::optional<std::size_t> limitItem; // the Record menu item
 
-    // Takes args[i] (and its value) when it is one of these options; returns
-    // false when it is not. `error` is set for a known option with a bad value.
-    bool parse(const Args &args, std::size_t &i, std::string &error);
+    // The options in a command's table, in the order the synopsis shows.
+    void declare(OptionTable &table);
     // Sets the controls as the user would, before the first frame.
     void apply(Recording &recording) const;
 };

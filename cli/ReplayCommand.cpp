@@ -2,6 +2,7 @@
 #include "cli/HeadlessForm.h"
 #include "cli/Interrupt.h"
 #include "cli/Json.h"
+#include "cli/Options.h"
 #include "cli/RecordJson.h"
 #include "cli/RecordingOptions.h"
 #include "cli/StreamPrompts.h"
@@ -31,8 +32,8 @@
 
 namespace tolmar::cli {
 
-const char *const replayHelp =
-    "  replay [--decimal-separator C] [FILE|-]\n"
+namespace {
+const char *const replayDescription =
     "      Replay a capture of a meter session: one input report per line in the\n"
     "      form of the program's link log, \"R \" + report ID + two spaces + each\n"
     "      data byte as two hex digits and a space (for example\n"
@@ -43,9 +44,8 @@ const char *const replayHelp =
     "      not a report is reported with its line number on standard error\n"
     "      (control bytes escaped, cut after 80 characters). Exit status 2 if\n"
     "      a line was not a report, else 1 if a frame failed or the input\n"
-    "      could not be read. \"--\" ends the options.\n"
-    "  replay --record [--every-frame | --interval N] [--repeat] [--limit L]\n"
-    "         [--start HH:MM:SS.mmm] [--out TABLE] [--decimal-separator C] [FILE|-]\n"
+    "      could not be read. \"--\" ends the options.\n";
+const char *const replayRecordDescription =
     "      Records the capture as the window would, on virtual time: a passive\n"
     "      \"USB to Serial\" bridge is connected first, report line k (from 0) is\n"
     "      handled at the start time (default 00:00:00.000) + k ms after every\n"
@@ -56,7 +56,6 @@ const char *const replayHelp =
     "      does: a packet for a name ending in \".xml\", written when the replay\n"
     "      ends; else exported text, a line per record as it is recorded.\n";
 
-namespace {
 std::optional<int> byteToken(std::string_view line, std::size_t at)
 {
     return hexByte(line.substr(at, 2));
@@ -365,55 +364,55 @@ std::optional<LocalDateTime> parseStartTime(const std::string &text)
         return std::nullopt;
     return LocalDateTime{2024, 3, 5, hour, minute, second, ms, 2};
 }
+
+// The command line of replay: the readings, or with --record the records.
+struct ReplayLine {
+    std::optional<std::string> separator;
+    Args paths;
+    bool record = false;
+    RecordingOptions options;
+    LocalDateTime start{2024, 3, 5, 0, 0, 0, 0, 2};
+    std::optional<std::string> outPath;
+    OptionTable table{"replay", "replay: unknown or incomplete option "};
+
+    ReplayLine()
+    {
+        table.describe(replayDescription);
+        table.mode("--record", record, replayRecordDescription, "replay: the recording options need --record");
+        options.declare(table);
+        const std::string startError = "replay: --start takes a time of day HH:MM:SS.mmm";
+        table.value({.name = "--start",
+                     .valueName = "HH:MM:SS.mmm",
+                     .take = [this, startError](const std::string &text) {
+                         const auto time = parseStartTime(text);
+                         if (!time)
+                             throw UsageError{startError};
+                         start = *time;
+                     },
+                     .missing = startError});
+        addOutOption(table, outPath);
+        table.endMode();
+        addDecimalSeparator(table, separator);
+        table.arguments("[FILE|-]", paths);
+    }
+};
 } // namespace
+
+std::string replayHelp()
+{
+    return ReplayLine().table.help();
+}
 
 int replayCommand(const Args &args, std::ostream &out, std::ostream &err)
 {
-    std::optional<std::string> separator;
-    std::optional<std::string> path;
-    bool record = false;
-    RecordingOptions options;
-    bool recordingOptionGiven = false;
-    LocalDateTime start{2024, 3, 5, 0, 0, 0, 0, 2};
-    bool startGiven = false;
-    std::optional<std::string> outPath;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string &arg = args[i];
-        std::string error;
-        if (optionsEnded || (arg.rfind("--", 0) != 0)) {
-            if (path)
-                return usageError(err, "replay takes one FILE");
-            path = arg;
-        } else if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "--decimal-separator" && i + 1 < args.size() && !args[i + 1].empty()) {
-            separator = args[++i];
-        } else if (arg.rfind("--decimal-separator=", 0) == 0 && arg.size() > 20) {
-            separator = arg.substr(20);
-        } else if (arg == "--record") {
-            record = true;
-        } else if (arg == "--start") {
-            const auto time = i + 1 < args.size() ? parseStartTime(args[i + 1]) : std::nullopt;
-            if (!time)
-                return usageError(err, "replay: --start takes a time of day HH:MM:SS.mmm");
-            start = *time;
-            startGiven = true;
-            ++i;
-        } else if (arg == "--out") {
-            if (i + 1 == args.size() || args[i + 1].empty())
-                return usageError(err, "replay: --out takes a file name");
-            outPath = args[++i];
-        } else if (options.parse(args, i, error)) {
-            if (!error.empty())
-                return usageError(err, "replay: " + error);
-            recordingOptionGiven = true;
-        } else {
-            return usageError(err, "replay: unknown or incomplete option " + arg);
-        }
-    }
-    if (!record && (recordingOptionGiven || startGiven || outPath))
-        return usageError(err, "replay: the recording options need --record");
+    ReplayLine line;
+    if (const int status = line.table.parse(args, err))
+        return status;
+    if (line.paths.size() > 1)
+        return usageError(err, "replay takes one FILE");
+    const std::optional<std::string> path =
+        line.paths.empty() ? std::nullopt : std::optional<std::string>(line.paths.front());
+    const std::optional<std::string> &outPath = line.outPath;
 
     const bool fromStandardInput = !path || *path == "-";
     int fd = 0;
@@ -430,8 +429,8 @@ int replayCommand(const Args &args, std::ostream &out, std::ostream &err)
     // Else a replay typed without a file would wait without a word.
     if (fromStandardInput && ::isatty(0))
         err << "tolmar-cli: replay: reading reports from standard input (Ctrl-D ends)\n";
-    return record ? replayRecording(in, separator, options, start, outPath, out, err)
-                  : replayReadings(in, separator, out, err);
+    return line.record ? replayRecording(in, line.separator, line.options, line.start, outPath, out, err)
+                       : replayReadings(in, line.separator, out, err);
 }
 
 } // namespace tolmar::cli

@@ -12,6 +12,7 @@
 #include "platform/qt/QtTimerEngine.h"
 #include "platform/qt/QtUiDispatcher.h"
 #include "platform/sim/SimulatedHidPlatform.h"
+#include "tolmar/Version.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -44,14 +45,14 @@ int main(int argc, char *argv[])
             std::fputs(usage, stdout);
             return 0;
         } else if (std::strcmp(argv[i], "--version") == 0) {
-            std::puts("Tolmar 3.0.1");
+            std::printf("Tolmar %s\n", tolmar::version);
             return 0;
         }
     }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tolmar");
-    QApplication::setApplicationVersion("3.0.1");
+    QApplication::setApplicationVersion(QString::fromLatin1(tolmar::version));
     // The desktop entry's name: Wayland compositors match the window to its
     // entry (and icon) by it. The icon theme's copy is used when installed,
     // else the one built in, so a window run from the build tree has it too.

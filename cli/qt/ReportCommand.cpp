@@ -19,8 +19,8 @@
 
 namespace tolmar::cli {
 
-const char *const reportHelp =
-    "  report IN OUT\n"
+namespace {
+const char *const reportDescription =
     "      Loads the table file IN as convert does and writes the printed\n"
     "      report of its records to OUT as a PDF: A4 pages with the title, the\n"
     "      column titles and the footer on each, as \"Print\" lays them out.\n"
@@ -28,8 +28,6 @@ const char *const reportHelp =
     "      no pages: that, a file that does not load and an OUT that cannot be\n"
     "      written are told on standard error with exit status 1. Needs no\n"
     "      display.\n";
-
-namespace {
 
 const char *const prefix = "tolmar-cli: report: ";
 
@@ -80,6 +78,11 @@ std::unique_ptr<QGuiApplication> guiApplication()
 }
 
 } // namespace
+
+std::string reportHelp()
+{
+    return inAndOutHelp("report", reportDescription);
+}
 
 int reportCommand(const Args &args, std::ostream &, std::ostream &err)
 {

@@ -1,5 +1,6 @@
 #include "cli/CliRun.h" // tests/cli
 #include "meter/FrameBuilder.h" // tests/meter
+#include "tolmar/Version.h"
 
 #include <gtest/gtest.h>
 
@@ -106,10 +107,10 @@ TEST(CliUsage, ErrorsExitWithTwo)
 
 TEST(CliUsage, VersionInTheFormOfTheWindowProgram)
 {
-    // "tolmar --version" prints "Tolmar 3.0.1".
+    // "tolmar --version" prints "Tolmar " and the version of project().
     const CliRun r = run({"--version"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "tolmar-cli 3.0.1\n");
+    EXPECT_EQ(r.out, std::string("tolmar-cli ") + version + "\n");
     EXPECT_EQ(r.err, "");
 }
 
