@@ -204,10 +204,10 @@ public:
     // A tag as long as a change log of many rows may take.
     static constexpr std::size_t maxTagSize = std::size_t{256} << 20;
     // The packet's start, up to the end of <DATAPACKET ...>: the declaration
-    // and the start tag take 66 bytes as written here and by the Windows
-    // program; a kilobyte leaves room for a byte order mark, an encoding,
-    // blanks. A file that has not started a packet by then (/dev/zero, a
-    // text file, blanks without end) is refused there.
+    // and the start tag take 66 bytes as written here; a kilobyte leaves
+    // room for a byte order mark, an encoding, other attributes, blanks. A
+    // file that has not started a packet by then (blanks without end, a
+    // start tag that never closes) is refused there.
     static constexpr std::size_t maxStartSize = 1024;
 
 private:

@@ -151,11 +151,12 @@ public:
     static constexpr std::size_t maxLineSize = std::size_t{64} << 20;
     // The header names the columns: at most one title for each of the
     // table's fields, none wider than the table's texts (20 characters of up
-    // to four bytes of UTF-8), tabs between them and a byte order mark. A
-    // first line longer than that is no header (/dev/zero, a binary file):
-    // it is refused there rather than held up to maxLineSize, and the
-    // export's own header is 28 bytes.
-    static constexpr std::size_t maxHeaderSize = 3 + readingFields.size() * 4 * stringFieldWidth + readingFields.size() - 1;
+    // to four bytes of UTF-8), tabs between them and a byte order mark: 569
+    // bytes; the export's own header has 29. A first line longer than that
+    // is no header (/dev/zero, a binary file) and is refused there rather
+    // than held up to maxLineSize.
+    static constexpr std::size_t maxHeaderSize =
+        3 + readingFields.size() * 4 * stringFieldWidth + readingFields.size() - 1;
 
 private:
     bool importLine(std::string_view line);
