@@ -1,22 +1,8 @@
 #include "cli/Json.h"
 
-#include "files/TextEncoding.h"
-
 #include <cstdio>
 
 namespace tolmar::json {
-
-std::size_t utf8SequenceAt(std::string_view bytes, std::size_t at)
-{
-    const auto lead = static_cast<unsigned char>(bytes[at]);
-    const std::size_t length = lead >= 0xC2 && lead <= 0xDF ? 2
-        : lead >= 0xE0 && lead <= 0xEF                      ? 3
-        : lead >= 0xF0 && lead <= 0xF4                      ? 4
-                                                            : 0;
-    if (length == 0 || bytes.size() - at < length || !isUtf8(bytes.substr(at, length)))
-        return 0;
-    return length;
-}
 
 namespace {
 void appendEscaped(std::string &out, unsigned code)

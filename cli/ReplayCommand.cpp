@@ -13,6 +13,7 @@
 #include "platform/passive/PassiveBridgePlatform.h"
 #include "platform/NumberText.h"
 #include "platform/Prompts.h"
+#include "platform/TextEncoding.h"
 #include "platform/UiDispatcher.h"
 #include "platform/posix/PosixLocale.h"
 #include "platform/virtual/VirtualTime.h"
@@ -170,43 +171,15 @@ bool CaptureLines::next(std::string &line, std::uint64_t &length)
     }
 }
 
-void appendHexByte(std::string &out, unsigned char byte)
-{
-    static const char digits[] = "0123456789abcdef";
-    out += "\\x";
-    out += digits[byte >> 4];
-    out += digits[byte & 0x0F];
-}
-
-// A rejected line as standard error shows it: control bytes (C1 ones
-// included), bytes that are not UTF-8 and the backslash itself escaped
-// ("\x1b", "\xb5", "\\"), so a capture cannot drive the terminal, and cut
-// after 80 characters with "..." and the line's length in bytes.
+// A rejected line as standard error shows it: escaped as every message
+// that quotes bytes is ("\x1b", "\xb5", "\\"), so a capture cannot drive
+// the terminal, and cut after 80 characters with "..." and the line's length
+// in bytes.
 std::string shownLine(std::string_view line, std::uint64_t length)
 {
-    constexpr int maxCharacters = 80;
+    constexpr std::size_t maxCharacters = 80;
     std::string shown;
-    std::size_t at = 0;
-    for (int count = 0; at < line.size() && count < maxCharacters; ++count) {
-        const auto byte = static_cast<unsigned char>(line[at]);
-        if (const std::size_t size = json::utf8SequenceAt(line, at)) {
-            if (byte == 0xC2 && static_cast<unsigned char>(line[at + 1]) < 0xA0) {
-                appendHexByte(shown, byte); // U+0080..U+009F
-                appendHexByte(shown, static_cast<unsigned char>(line[at + 1]));
-            } else {
-                shown.append(line, at, size);
-            }
-            at += size;
-            continue;
-        }
-        if (byte == '\\')
-            shown += "\\\\";
-        else if (byte < 0x20 || byte >= 0x7F)
-            appendHexByte(shown, byte);
-        else
-            shown += line[at];
-        ++at;
-    }
+    const std::size_t at = appendEscaped(shown, line, maxCharacters);
     if (at < line.size() || length > line.size())
         shown += "... (" + std::to_string(length) + " bytes)";
     return shown;

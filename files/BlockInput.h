@@ -66,7 +66,9 @@ private:
 // Runs `read(input, rows)` over the file as UTF-8 and, when its bytes are
 // not UTF-8 anywhere (also past a fault that stopped the reader early, so
 // kept rows decode the same whatever the block sizes), once more as
-// Windows-1252. The rows read are appended to `table`, unless cancelled.
+// Windows-1252. A fault before the first row keeps nothing to decode, so the
+// rest is not read: a source that never ends (/dev/zero) is refused at once.
+// The rows read are appended to `table`, unless cancelled.
 template <typename Read>
 LoadResult readTableFile(ByteSource &source, ReadingTable &table, WorkProgress *progress, std::size_t maxHeld,
                          Read read);
@@ -80,7 +82,7 @@ LoadResult readTableFile(ByteSource &source, ReadingTable &table, WorkProgress *
         BlockInput input(source, progress, windows1252, maxHeld);
         LoadResult result = read(input, rows);
         const auto cancelled = [progress] { return progress && progress->cancelled(); };
-        if (result.status == LoadResult::Status::Failed && !windows1252
+        if (result.status == LoadResult::Status::Failed && !windows1252 && !rows.empty()
             && !restIsUtf8(source, input.utf8(), cancelled))
             result.status = cancelled() ? LoadResult::Status::Cancelled : loadNotUtf8;
         if (result.status == loadNotUtf8) {

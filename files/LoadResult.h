@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace tolmar {
 
@@ -19,5 +20,10 @@ struct LoadResult {
     // "line 3: ..." or "byte 120: ..."
     std::string where() const;
 };
+
+// Bytes of the file as a failure quotes them: escaped (control bytes, bytes
+// that are not UTF-8, the backslash), so a file cannot drive the terminal a
+// message is printed on, and cut after 40 characters.
+std::string quotedBytes(std::string_view bytes);
 
 } // namespace tolmar

@@ -3,8 +3,8 @@
 #include "files/BlockInput.h"
 #include "files/ByteStreams.h"
 #include "files/PacketTokenizer.h"
-#include "files/TextEncoding.h"
 #include "platform/BackgroundWork.h"
+#include "platform/TextEncoding.h"
 #include "record/ReadingTable.h"
 
 #include <array>
@@ -203,6 +203,12 @@ public:
 
     // A tag as long as a change log of many rows may take.
     static constexpr std::size_t maxTagSize = std::size_t{256} << 20;
+    // The packet's start, up to the end of <DATAPACKET ...>: the declaration
+    // and the start tag take 66 bytes as written here; a kilobyte leaves
+    // room for a byte order mark, an encoding, other attributes, blanks. A
+    // file that has not started a packet by then (blanks without end, a
+    // start tag that never closes) is refused there.
+    static constexpr std::size_t maxStartSize = 1024;
 
 private:
     static constexpr std::size_t maxDepth = 256;
@@ -268,6 +274,17 @@ LoadResult PacketReader::run()
             std::size_t consumed = 0;
             std::string error;
             const auto scanned = PacketTokenizer::next(text, final, consumed, tag, error);
+            // Before <DATAPACKET> is open, whatever reaches past the start's
+            // bound is refused at the bound, however the reads were cut.
+            if (m_open.empty() && !m_rootClosed) {
+                const std::uint64_t reach = m_input.offset()
+                    + (scanned == PacketTokenizer::Result::NeedMore || scanned == PacketTokenizer::Result::End
+                           ? text.size()
+                           : consumed + (scanned == PacketTokenizer::Result::Error ? 1 : 0));
+                if (reach > maxStartSize)
+                    return failed(maxStartSize, "no <DATAPACKET> in the first " + std::to_string(maxStartSize)
+                                                    + " bytes: the file is no packet");
+            }
             if (scanned == PacketTokenizer::Result::NeedMore)
                 break;
             if (scanned == PacketTokenizer::Result::Error)
@@ -308,7 +325,8 @@ bool PacketReader::handle(const PacketTag &tag)
         if (m_open.empty())
             return fail("an end tag without its start tag");
         if (tag.name != m_open.back().name)
-            return fail("</" + std::string(tag.name) + "> does not close <" + m_open.back().name + ">");
+            return fail("</" + quotedBytes(tag.name) + "> does not close <" + quotedBytes(m_open.back().name)
+                        + ">");
         m_open.pop_back();
         m_rootClosed = m_open.empty();
         return true;
@@ -442,7 +460,9 @@ bool PacketReader::readRow(const PacketTag &tag)
             return false;
         std::int32_t n = 0;
         if (isTime ? !parsePacketTime(value, n) : !parseInt32(value, n))
-            return fail("the " + std::string(a.name) + " value \"" + std::string(value.substr(0, 40))
+            // Quoted as the file has it, so the message reads the same
+            // whichever encoding the file is read in.
+            return fail("the " + std::string(a.name) + " value \"" + quotedBytes(a.value)
                             + (isTime ? "\" is not a time" : "\" is not an integer"),
                         a.value.data());
         into = n;

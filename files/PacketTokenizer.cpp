@@ -1,7 +1,6 @@
 #include "files/PacketTokenizer.h"
 
-#include "files/TextEncoding.h"
-#include "platform/Utf8.h"
+#include "platform/TextEncoding.h"
 
 #include <cstring>
 

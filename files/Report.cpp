@@ -1,7 +1,7 @@
 #include "files/Report.h"
 
-#include "files/TextEncoding.h"
 #include "platform/Locale.h"
+#include "platform/TextEncoding.h"
 
 #include <algorithm>
 #include <optional>

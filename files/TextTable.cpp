@@ -2,10 +2,10 @@
 
 #include "files/BlockInput.h"
 #include "files/ByteStreams.h"
-#include "files/TextEncoding.h"
 #include "platform/BackgroundWork.h"
 #include "platform/Locale.h"
 #include "platform/NumberText.h"
+#include "platform/TextEncoding.h"
 #include "record/ReadingTable.h"
 
 #include <algorithm>
@@ -149,6 +149,14 @@ public:
     LoadResult run();
 
     static constexpr std::size_t maxLineSize = std::size_t{64} << 20;
+    // The header names the columns: at most one title for each of the
+    // table's fields, none wider than the table's texts (20 characters of up
+    // to four bytes of UTF-8), tabs between them and a byte order mark: 569
+    // bytes; the export's own header has 29. A first line longer than that
+    // is no header (/dev/zero, a binary file) and is refused there rather
+    // than held up to maxLineSize.
+    static constexpr std::size_t maxHeaderSize =
+        3 + readingFields.size() * 4 * stringFieldWidth + readingFields.size() - 1;
 
 private:
     bool importLine(std::string_view line);
@@ -182,6 +190,10 @@ LoadResult TextImporter::run()
     const auto failed = [&](std::uint64_t offset, std::string what) {
         return LoadResult{LoadResult::Status::Failed, std::move(what), offset, lineNumber + 1};
     };
+    // How much of the line being read has been searched for its end: a
+    // long line that comes in many short reads (a pipe) is searched once,
+    // not again from its start at every read.
+    std::size_t searched = 0;
     for (;;) {
         if (const BlockInput::Status status = m_input.readMore(); status != BlockInput::Status::Ready)
             return m_input.stopped(status, lineNumber + 1);
@@ -190,9 +202,14 @@ LoadResult TextImporter::run()
         // end of what is held waits to see whether LF follows.
         for (;;) {
             const std::string_view text = m_input.held();
-            std::size_t eol = 0;
+            std::size_t eol = searched;
             while (eol < text.size() && text[eol] != '\r' && text[eol] != '\n')
                 ++eol;
+            searched = eol;
+            if (lineNumber == 0 && eol > maxHeaderSize)
+                return failed(m_input.offset() + maxHeaderSize,
+                              "the first line is longer than " + std::to_string(maxHeaderSize)
+                                  + " bytes: it is no header of a table");
             std::size_t next = eol + 1;
             if (eol == text.size()) {
                 if (!final || text.empty())
@@ -209,6 +226,7 @@ LoadResult TextImporter::run()
                 return failed(m_input.offset(), m_error);
             ++lineNumber;
             m_input.use(next);
+            searched = 0;
         }
         if (final)
             return {};
@@ -243,6 +261,15 @@ bool TextImporter::convertTime(std::string_view text, std::int32_t &ms)
 
 bool TextImporter::importLine(std::string_view line)
 {
+    // A message quotes the file's own bytes, so it reads the same whichever
+    // encoding the file is read in.
+    const std::string_view raw = line;
+    const auto quotedPiece = [raw](std::size_t i) {
+        std::string_view piece = raw;
+        for (; i > 0; --i)
+            piece.remove_prefix(piece.find('\t') + 1);
+        return quotedBytes(piece.substr(0, piece.find('\t')));
+    };
     if (m_input.windows1252()) {
         m_converted.clear();
         appendWindows1252AsUtf8(m_converted, line);
@@ -259,8 +286,7 @@ bool TextImporter::importLine(std::string_view line)
     const auto integer = [&](std::size_t i, std::optional<std::int32_t> &into) {
         const std::optional<int> n = parseInteger(m_pieces[i]);
         if (!n)
-            return fail(std::string(readingFields[i].name) + " \"" + std::string(m_pieces[i].substr(0, 40))
-                        + "\" is not an integer");
+            return fail(std::string(readingFields[i].name) + " \"" + quotedPiece(i) + "\" is not an integer");
         into = *n;
         return true;
     };
@@ -274,7 +300,7 @@ bool TextImporter::importLine(std::string_view line)
         case FieldType::Time: {
             std::int32_t ms = 0;
             if (!convertTime(m_pieces[i], ms))
-                return fail("Time \"" + std::string(m_pieces[i].substr(0, 40)) + "\" is not a time");
+                return fail("Time \"" + quotedPiece(i) + "\" is not a time");
             record.Time = ms;
             break;
         }

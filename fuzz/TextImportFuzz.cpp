@@ -12,6 +12,7 @@
 #include "platform/Locale.h"
 #include "platform/NumberText.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -103,6 +104,14 @@ void checkAgainstModel(std::string_view bytes, const LoadResult &result, const R
     if (!validUtf8(bytes)) {
         appendWindows1252AsUtf8(converted, bytes);
         text = converted;
+    }
+    // A first line longer than any header (569 bytes of the file, whatever
+    // its encoding) is refused as line 1, with nothing imported.
+    const std::size_t firstLineEnd = std::min(bytes.find_first_of("\r\n"), bytes.size());
+    if (firstLineEnd > 569) {
+        if (result.status != LoadResult::Status::Failed || result.line != 1 || !table.empty())
+            fail("a first line longer than any header was not refused", describe(result));
+        return;
     }
     const auto lines = splitLines(text);
     const std::size_t dataLines = lines.empty() ? 0 : lines.size() - 1;

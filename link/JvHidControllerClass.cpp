@@ -1,6 +1,6 @@
 #include "link/JvHidControllerClass.h"
 
-#include "platform/Utf8.h"
+#include "platform/TextEncoding.h"
 
 #include "platform/UiDispatcher.h"
 
@@ -29,19 +29,7 @@ ScopeExit(F) -> ScopeExit<F>;
 
 std::string toUtf8(const std::u16string &text)
 {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        appendUtf8(out, static_cast<char32_t>(c));
-    }
-    return out;
+    return utf16ToUtf8(text);
 }
 
 // ---------------------------------------------------------------- device

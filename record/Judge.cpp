@@ -4,8 +4,10 @@
 #include "platform/Locale.h"
 #include "platform/NumberText.h"
 #include "platform/Prompts.h"
+#include "platform/TextEncoding.h"
 #include "platform/Timers.h"
-#include "platform/Utf8.h"
+
+#include <algorithm>
 
 namespace tolmar {
 
@@ -29,9 +31,8 @@ std::string_view firstCharacter(std::string_view text)
         text.remove_suffix(1);
     if (text.empty())
         return text;
-    const auto lead = static_cast<unsigned char>(text.front());
-    const std::size_t length = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    return text.substr(0, length);
+    // A byte that starts no whole sequence is a character of its own.
+    return text.substr(0, std::max<std::size_t>(1, utf8SequenceAt(text, 0)));
 }
 
 bool isDigit(char32_t key) { return key >= U'0' && key <= U'9'; }

@@ -2,12 +2,12 @@
 
 #include "meter/qt/LcdText.h"
 #include "platform/Locale.h"
+#include "platform/TextEncoding.h"
 #include "record/ReadingTable.h"
 
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <QStringDecoder>
 
 #include <algorithm>
 #include <climits>
@@ -66,13 +66,9 @@ QString cellTextOf(const ReadingRecord &record, int column, const Locale &locale
 
 QString displayText(std::string_view bytes)
 {
-    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
-        return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-    if (utf8.hasError())
-        return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    return text;
+    std::string scratch;
+    const std::string_view text = asUtf8(bytes, scratch);
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 QFont fittingFont(const QFont &font, const QString &text, int width)

@@ -102,7 +102,8 @@ private:
 QFont fittingFont(const QFont &font, const QString &text, int width);
 
 // Text bytes as they are shown: UTF-8 when they are valid UTF-8 (the decimal
-// separator may be a UTF-8 character), else Latin-1 (the meter's own bytes).
+// separator may be a UTF-8 character), else Windows-1252 (the meter's own
+// bytes), as the files and the report have them.
 QString displayText(std::string_view bytes);
 
 } // namespace tolmar

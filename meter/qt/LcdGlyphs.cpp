@@ -2,6 +2,7 @@
 
 #include "meter/qt/LcdSegments.h"
 #include "meter/qt/LcdSymbols.h"
+#include "platform/TextEncoding.h"
 
 #include <QFont>
 #include <QFontDatabase>
@@ -145,7 +146,9 @@ LcdGlyphs::Glyph LcdGlyphs::segmentGlyph(Face face, std::uint8_t byte)
 LcdGlyphs::Glyph LcdGlyphs::fromFont(Face face, std::uint8_t byte)
 {
     const QFont font = fontFor(face);
-    const QChar character = QChar::fromLatin1(static_cast<char>(byte));
+    // The meter's byte as the grid and the files read it: Windows-1252, all
+    // of it in the Basic Multilingual Plane.
+    const QChar character(static_cast<char16_t>(windows1252Character(byte)));
     if (!character.isPrint() || !QRawFont::fromFont(font).supportsCharacter(character))
         return {};
     const QRectF &box = m_eightBoxes[static_cast<std::size_t>(face)];

@@ -1,6 +1,7 @@
 #include "meter/qt/LcdWidget.h"
 
 #include "meter/qt/LcdText.h"
+#include "platform/TextEncoding.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -98,13 +99,13 @@ QFont sansFont(int size, bool bold)
     return font;
 }
 
-// Bytes are the meter's 8-bit text: Latin-1, with control bytes left out.
+// Bytes are the meter's 8-bit text: Windows-1252, with control bytes left out.
 QString sansText(const std::string &caption)
 {
     QString text;
     for (unsigned char byte : caption)
-        if (QChar::fromLatin1(static_cast<char>(byte)).isPrint())
-            text += QChar::fromLatin1(static_cast<char>(byte));
+        if (const QChar character(static_cast<char16_t>(windows1252Character(byte))); character.isPrint())
+            text += character;
     return text;
 }
 

@@ -255,54 +255,6 @@ private:
 
 } // namespace
 
-std::u16string utf8ToUtf16(std::string_view text)
-{
-    std::u16string out;
-    const auto byte = [&text](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    for (std::size_t i = 0; i < text.size();) {
-        const unsigned char lead = byte(i);
-        std::size_t extra = 0;
-        char32_t c = lead;
-        bool valid = true;
-        if ((lead & 0xE0) == 0xC0) {
-            extra = 1;
-            c = lead & 0x1F;
-        } else if ((lead & 0xF0) == 0xE0) {
-            extra = 2;
-            c = lead & 0x0F;
-        } else if ((lead & 0xF8) == 0xF0) {
-            extra = 3;
-            c = lead & 0x07;
-        } else if (lead >= 0x80) {
-            valid = false;
-        }
-        for (std::size_t k = 1; valid && k <= extra; ++k) {
-            if (i + k >= text.size() || (byte(i + k) & 0xC0) != 0x80)
-                valid = false;
-            else
-                c = (c << 6) | (byte(i + k) & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are malformed too.
-        if (valid && ((extra == 1 && c < 0x80) || (extra == 2 && c < 0x800) || (extra == 3 && c < 0x10000)
-                      || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF))
-            valid = false;
-        if (!valid) {
-            out += u'\xFFFD';
-            ++i;
-            continue;
-        }
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (c >> 10));
-            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(c);
-        }
-        i += extra + 1;
-    }
-    return out;
-}
-
 LinuxHidPlatform::LinuxHidPlatform(LinuxHidOptions options)
     : m_options(std::move(options))
 {

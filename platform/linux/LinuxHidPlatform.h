@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/HidPlatform.h"
+#include "platform/TextEncoding.h" // utf8ToUtf16: the strings sysfs gives are UTF-8
 
 #include <string>
 
@@ -44,8 +45,5 @@ private:
     udev *m_udev = nullptr;
     udev_monitor *m_monitor = nullptr;
 };
-
-// UTF-8 to UTF-16; malformed sequences become U+FFFD.
-std::u16string utf8ToUtf16(std::string_view text);
 
 } // namespace tolmar

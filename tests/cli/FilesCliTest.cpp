@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -216,6 +217,32 @@ TEST_F(CliConvert, OutThatCannotBeWrittenFails)
         EXPECT_EQ(r.err, "tolmar-cli: convert: " + c.error + "\n");
     }
     EXPECT_EQ(m_dir.names(), (std::vector<std::string>{"folder.txt", "full.xml"}));
+}
+
+TEST_F(CliConvert, QuotesTheFileEscapedAndRefusesAFileWithoutEnd)
+{
+    // A file's bytes in the message cannot drive the terminal.
+    const std::string evil = m_dir / "evil.txt";
+    writeFile(evil, header + "\x1b]0;pwned\a\x1b[31m\r\n");
+    const std::string zeros = m_dir / "zeros.xml";
+    ASSERT_EQ(::symlink("/dev/zero", zeros.c_str()), 0);
+    const struct {
+        std::string in;
+        std::string where;
+    } cases[] = {
+        {evil, "line 2: No \"\\x1b]0;pwned\\x07\\x1b[31m\" is not an integer"},
+        // A first line that never ends is refused once it is longer than a
+        // header can be; a packet that does not start, at its first byte.
+        {"/dev/zero", "line 1: the first line is longer than 569 bytes: it is no header of a table"},
+        {zeros, "byte 0: text outside a tag"},
+    };
+    for (const auto &c : cases) {
+        const std::string out = m_dir / "out.xml";
+        const CliRun r = runCli({"convert", c.in, out});
+        EXPECT_EQ(r.status, 1) << c.in;
+        EXPECT_EQ(r.err, "tolmar-cli: convert: Failed to Load File! " + c.in + ": " + c.where + "\n");
+        EXPECT_FALSE(std::filesystem::exists(out)) << c.in;
+    }
 }
 
 TEST(CliConvertUsage, NeedsInAndOut)

@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <climits>
 #include <string>
 #include <vector>
@@ -346,6 +348,110 @@ TEST(TextImport, AReadErrorFails)
     const FixedLocale locale;
     ReadingTable table;
     EXPECT_EQ(importText(source, locale, table).status, LoadResult::Status::Failed);
+}
+
+// A file that never ends (/dev/zero, a pipe): `start`, then `filler`, in
+// reads of at most 64 KiB as a pipe gives them. It does end after 256 MiB,
+// so a reader that reads on fails the test rather than hanging it.
+class EndlessSource final : public ByteSource {
+public:
+    EndlessSource(std::string start, char filler) : m_start(std::move(start)), m_filler(filler) {}
+    std::ptrdiff_t read(char *buffer, std::size_t capacity) override
+    {
+        if (m_at >= std::uint64_t{256} << 20)
+            return 0;
+        capacity = std::min<std::size_t>(capacity, 1 << 16);
+        for (std::size_t i = 0; i < capacity; ++i, ++m_at)
+            buffer[i] = m_at < m_start.size() ? m_start[m_at] : m_filler;
+        read_ += capacity;
+        return static_cast<std::ptrdiff_t>(capacity);
+    }
+    bool rewind() override
+    {
+        m_at = 0;
+        return true;
+    }
+    std::uint64_t size() const override { return 0; }
+    std::string error() const override { return {}; }
+    std::uint64_t read_ = 0; // bytes handed out, over every pass
+
+private:
+    std::string m_start;
+    char m_filler;
+    std::uint64_t m_at = 0;
+};
+
+TEST(TableFiles, RefuseAFileThatNeverEndsWithoutReadingOn)
+{
+    constexpr std::uint64_t MiB = 1 << 20;
+    const std::string noHeader = "line 1: the first line is longer than 569 bytes: it is no header of a table";
+    const std::string noPacket = "byte 1024: no <DATAPACKET> in the first 1024 bytes: the file is no packet";
+    const struct {
+        const char *name;
+        bool packet;
+        std::string start;
+        char filler;
+        std::string where;
+        std::uint64_t mostRead;
+    } cases[] = {
+        {"zeros as text", false, "", '\0', noHeader, 2 * MiB},
+        {"letters as text", false, "", 'a', noHeader, 2 * MiB},
+        // Not UTF-8: read again as Windows-1252, refused there as well.
+        {"micro signs as text", false, "", '\xB5', noHeader, 3 * MiB},
+        {"a header that ends past the bound", false, std::string(570, 'a') + "\r\n", '\n', noHeader, 2 * MiB},
+        // A line after the header that never ends: refused where the
+        // longest line is passed, with no row kept that the rest could change.
+        {"an endless record", false, header, '\0', "line 2: more than 64 MiB in one piece", 70 * MiB},
+        {"zeros as a packet", true, "", '\0', "byte 0: text outside a tag", 2 * MiB},
+        {"blanks as a packet", true, "", ' ', noPacket, 2 * MiB},
+        {"a packet's start tag that never ends", true, "<?xml version=\"1.0\"?><DATAPACKET", 'a', noPacket, 2 * MiB},
+    };
+    const FixedLocale locale;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto started = std::chrono::steady_clock::now();
+        EndlessSource source(c.start, c.filler);
+        ReadingTable table;
+        const LoadResult result = c.packet ? readPacket(source, table) : importText(source, locale, table);
+        EXPECT_EQ(result.status, LoadResult::Status::Failed);
+        EXPECT_EQ(result.where(), c.where);
+        EXPECT_LE(source.read_, c.mostRead);
+        EXPECT_TRUE(table.empty());
+        // Promptly: a long line is not searched again from its start at
+        // every read (that took a minute for 64 MiB).
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(20));
+    }
+    // A header up to the bound is still a header.
+    const std::string longestHeader = std::string(569, 'a') + "\r\n1\t10:00:00\r\n";
+    MemorySource longest(longestHeader);
+    ReadingTable table;
+    EXPECT_TRUE(importText(longest, locale, table).loaded());
+    EXPECT_EQ(table.size(), 1u);
+}
+
+TEST(TableFiles, QuoteTheFileEscapedInEitherEncoding)
+{
+    // The bytes a message quotes are the file's own, escaped: the same
+    // whether the file reads as UTF-8 or (a 0xB5 at its end) as Windows-1252.
+    const std::string evil = "\x1b]0;pwned\a\x1b[31m";
+    const FixedLocale locale;
+    for (const std::string end : {"", "\r\n9\t10:00:00\tV\xB5\r\n"}) {
+        SCOPED_TRACE(end.empty() ? "UTF-8" : "Windows-1252");
+        const std::string textBytes = header + evil + "\t10:00:00\r\n" + end;
+        MemorySource text(textBytes);
+        ReadingTable table;
+        EXPECT_EQ(importText(text, locale, table).where(),
+                  "line 2: No \"\\x1b]0;pwned\\x07\\x1b[31m\" is not an integer");
+        const std::string timeBytes = header + "1\t\xC3\xA9\\" + evil + "\r\n" + end;
+        MemorySource time(timeBytes);
+        EXPECT_EQ(importText(time, locale, table).where(),
+                  "line 2: Time \"\xC3\xA9\\\\\\x1b]0;pwned\\x07\\x1b[31m\" is not a time");
+        const std::string packetBytes =
+            R"(<?xml version="1.0" standalone="yes"?><DATAPACKET Version="2.0"></)" + evil + ">" + end;
+        MemorySource packet(packetBytes);
+        EXPECT_EQ(readPacket(packet, table).where(),
+                  "byte 64: </\\x1b]0;pwned\\x07\\x1b[31m> does not close <DATAPACKET>");
+    }
 }
 
 TEST(SplitText, PiecesBetweenSeparators)

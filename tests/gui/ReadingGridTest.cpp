@@ -176,6 +176,8 @@ TEST(ReadingGrid, CellTexts)
     utf8.Value = "1\xD9\xAB" "5"; // an Arabic decimal separator, U+066B
     ReadingRecord latin1 = record(9);
     latin1.Value = "1\xB5"; // a lone byte that is no UTF-8
+    ReadingRecord euro = record(12);
+    euro.DCAC = "\x80"; // shown as the saved file and the report have it: Windows-1252
     ReadingRecord midnight = record(10);
     midnight.Time = 0;
     ReadingRecord beyondDay = record(11);
@@ -196,6 +198,7 @@ TEST(ReadingGrid, CellTexts)
         {&nulls, 5, ""},
         {&utf8, 3, QString::fromUtf8("1\u066B5")},
         {&latin1, 3, QString::fromUtf8("1\u00B5")},
+        {&euro, 2, QString::fromUtf8("\u20AC")},
         {&midnight, 1, "00:00:00"},
         {&beyondDay, 1, ""},
     };
