@@ -1,5 +1,6 @@
 #include "app/Brevon.h"
 #include "files/qt/ReportPreviewDialog.h"
+#include "link/JvHidControllerClass.h"
 #include "platform/Architecture.h"
 #include "platform/Clock.h"
 #include "platform/linux/LinuxHidPlatform.h"
@@ -98,7 +99,8 @@ int main(int argc, char *argv[])
     fileDialogs.setParent(&window);
     fileWork.setWindow(&window);
     reportPreview.setWindow(&window);
-    tolmar::QtHidNotifier hotPlug(window.core().link().HidCtl);
+    tolmar::TJvHidDeviceController &hidCtl = window.core().link().HidCtl;
+    tolmar::QtHidNotifier hotPlug(hidCtl.NotificationFd(), [&hidCtl] { hidCtl.HandleDeviceNotifications(); });
     window.show();
     const int status = app.exec();
     // A save or load still running uses the core's table and its finishing

@@ -1,20 +1,20 @@
 #include "platform/qt/QtHidNotifier.h"
 
-#include "link/JvHidControllerClass.h"
-
 #include <QSocketNotifier>
 
 namespace tolmar {
 
-QtHidNotifier::QtHidNotifier(TJvHidDeviceController &controller, QObject *parent)
+QtHidNotifier::QtHidNotifier(int fd, std::function<void()> changed, QObject *parent)
     : QObject(parent)
-    , m_controller(controller)
+    , m_changed(std::move(changed))
 {
-    const int fd = controller.NotificationFd();
     if (fd < 0)
         return;
     m_notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, [this] { m_controller.HandleDeviceNotifications(); });
+    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
+        if (m_changed)
+            m_changed();
+    });
 }
 
 QtHidNotifier::~QtHidNotifier() = default;

@@ -47,7 +47,7 @@ struct HidReader : ::testing::Test {
     void TearDown() override
     {
         if (device)
-            device->ReleaseDevice();
+            controller->ReleaseDevice(device);
         controller.reset();
     }
 
@@ -145,7 +145,7 @@ TEST_F(HidReader, AHandlerMayReleaseItsDevice)
 {
     device->SetDataHandler([this](TJvHidDevice *self, std::uint8_t, const std::uint8_t *, std::uint16_t) {
         delivered.push_back({});
-        self->ReleaseDevice();
+        controller->ReleaseDevice(self);
         device = nullptr;
     });
     platform.pushReport(bridge, {0x00, 0xF1, 0x01, 0, 0, 0, 0, 0, 0});
@@ -198,7 +198,7 @@ TEST_F(HidReader, AnUnpluggedDeviceReportsErrorsUntilItIsReleased)
         if (ui.waitForPost(std::chrono::milliseconds(10)))
             ui.runOne();
     EXPECT_GE(closedErrors(), 2);
-    device->ReleaseDevice();
+    controller->ReleaseDevice(device);
     device = nullptr;
     EXPECT_EQ(controller->DeviceCount(), 0u);
     EXPECT_EQ(platform.openHandles(), 0);
@@ -242,7 +242,7 @@ TEST(HidReaderInline, AHandlerOnTheReaderThreadMayStopItsOwnReader)
     ASSERT_EQ(calls, 1);
     EXPECT_FALSE(device->HasReader());
     platform.pushReport(bridge, {0x00, 0xF1, 0x02, 0, 0, 0, 0, 0, 0});
-    device->ReleaseDevice();
+    controller.ReleaseDevice(device);
     // The thread lets go of its handle as it ends.
     while (platform.openHandles() > 0 && std::chrono::steady_clock::now() < limit)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
