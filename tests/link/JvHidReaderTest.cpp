@@ -137,6 +137,7 @@ TEST_F(HidReader, AHandlerMayStopItsOwnReader)
     platform.pushReport(bridge, {0x00, 0xF1, 0x02, 0, 0, 0, 0, 0, 0});
     runUntilDelivered(1);
     EXPECT_FALSE(device->HasReader());
+    EXPECT_EQ(controller->ReaderThreads(), 0) << "joined as soon as its hand-over returned";
     ui.runAll();
     EXPECT_EQ(delivered.size(), 1u) << "nothing is read after the stop";
 }
@@ -152,6 +153,31 @@ TEST_F(HidReader, AHandlerMayReleaseItsDevice)
     runUntilDelivered(1);
     EXPECT_EQ(device, nullptr);
     EXPECT_FALSE(controller->DeviceAt(0)->Claimed());
+    EXPECT_EQ(platform.openHandles(), 0);
+    EXPECT_EQ(controller->ReaderThreads(), 0);
+}
+
+TEST_F(HidReader, AHandlerRunByTheReleaseCannotReleaseOrReadAgain)
+{
+    // The release stops the reader, which runs the hand-over it is blocked
+    // on: that handler's own release and new reader come too late.
+    int calls = 0;
+    const TJvHidDataEvent handler = [&](TJvHidDevice *self, std::uint8_t, const std::uint8_t *, std::uint16_t) {
+        ++calls;
+        controller->ReleaseDevice(self);
+        self->SetDataHandler(collect);
+        EXPECT_FALSE(self->HasReader());
+    };
+    device->SetDataHandler(handler);
+    platform.pushReport(bridge, {0x00, 0xF1, 0x01, 0, 0, 0, 0, 0, 0});
+    waitForPendingHandOver();
+    controller->ReleaseDevice(device);
+    device = nullptr;
+    EXPECT_EQ(calls, 1);
+    ASSERT_EQ(controller->DeviceCount(), 1u);
+    EXPECT_FALSE(controller->DeviceAt(0)->Claimed());
+    EXPECT_EQ(controller->DeviceAt(0)->DataHandler(), handler) << "the fresh object keeps the handler of the claim";
+    EXPECT_EQ(controller->ReaderThreads(), 0);
     EXPECT_EQ(platform.openHandles(), 0);
 }
 
@@ -224,7 +250,8 @@ TEST_F(HidReader, ManyStartsAndStopsUnderTraffic)
 TEST(HidReaderInline, AHandlerOnTheReaderThreadMayStopItsOwnReader)
 {
     // Without a UI thread the handlers run on the reader thread; a stop from
-    // there cannot wait for itself, and the thread ends on its own.
+    // there cannot wait for itself: the thread ends once the handler has
+    // returned, and the controller joins it.
     ScriptedHidPlatform platform;
     InlineUiDispatcher ui;
     platform.plug(fakeDevice("hidraw0"));
@@ -248,6 +275,12 @@ TEST(HidReaderInline, AHandlerOnTheReaderThreadMayStopItsOwnReader)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_EQ(platform.openHandles(), 0);
     EXPECT_EQ(calls, 1);
+    // Not detached: the controller joins it on its next pass once it ended.
+    while (controller.ReaderThreads() > 0 && std::chrono::steady_clock::now() < limit) {
+        controller.DeviceChange();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(controller.ReaderThreads(), 0);
 }
 
 } // namespace
