@@ -35,14 +35,9 @@ MainForm::MainForm(const MainFormPlatform &platform, MainFormView &view)
 {
     // The controller is created while the window is built, so the device
     // list is filled and the bridge selected before the window shows.
-    m_link = std::make_unique<UsbLink>(
-        platform.hid, platform.dispatcher,
-        UsbLink::Window{platform.prompts, m_history, m_assembler, m_state.lcd, ConTickCount, Timer1, Timer2,
-                        [this](std::uint8_t id, const std::uint8_t *data, std::size_t size) {
-                            HidCtlDeviceData(id, data, size);
-                        },
-                        [this] { changed(); }});
-    ConTimer.setOnTimer([this] { m_link->ConTimerTimer(); });
+    m_link = std::make_unique<UsbLink>(platform.hid, platform.dispatcher,
+                                       UsbLink::Window{platform.prompts, m_history, *this});
+    ConTimer.setOnTimer([this] { ConTimerTimer(); });
     Timer3.setOnTimer([this] { Timer3Timer(); });
     graphicControl.onChanged = [this] { changed(); };
     judge.onChanged = [this] { changed(); };
@@ -147,6 +142,47 @@ std::optional<DecodeError> MainForm::LcdDisplayFrame(const std::string &frameTex
 void MainForm::SendDataClick()
 {
     m_link->SendDataClick();
+}
+
+void MainForm::ConTimerTimer()
+{
+    if (ConTickCount != 2) {
+        ++ConTickCount;
+        return;
+    }
+    m_link->watchIdle();
+    // No frame for three ticks: the lamp is dark until the next one.
+    m_state.lcd.CONok = false;
+    m_state.lcd.CONokN = true;
+    ConTickCount = 0;
+    changed();
+}
+
+void MainForm::linkClicked()
+{
+    m_assembler.restartIdleCounts();
+}
+
+void MainForm::linkConnecting()
+{
+    m_assembler.dropBurst();
+}
+
+void MainForm::linkDisconnected()
+{
+    // Recording stops with the link.
+    Timer1.setEnabled(false);
+    Timer2.setEnabled(false);
+}
+
+void MainForm::requestResent()
+{
+    m_assembler.RequestIdleCount = 0;
+}
+
+void MainForm::meterSilent()
+{
+    m_assembler.TimeoutIdleCount = 0;
 }
 
 void MainForm::USBConClick(bool down)

@@ -71,7 +71,7 @@ struct MainFormState {
 // The main window TFCOMM without its widgets: all state and every handler, in
 // the order the program runs them. The Qt window forwards its events here and
 // paints state(); tests drive it on virtual time.
-class MainForm : private LcdDisplayPeers {
+class MainForm : private LcdDisplayPeers, private UsbLinkPeers {
 public:
     static constexpr const char *applicationTitle = "Tolmar";
     static constexpr const char *captionText = "Tolmar Interface Program Ver 3.01";
@@ -105,7 +105,10 @@ public:
     void TntBitBtn1Click(); // the about box's QUIT
     void TForm1Close();    // the about box closed from its title bar
     // One input report of the connected bridge.
-    void HidCtlDeviceData(std::uint8_t reportId, const std::uint8_t *data, std::size_t size);
+    void HidCtlDeviceData(std::uint8_t reportId, const std::uint8_t *data, std::size_t size) override;
+    // The link timer (100 ms): every third tick without a frame in between
+    // the link looks at the meter's silence and the lamp goes dark.
+    void ConTimerTimer();
     // A click on the connect toggle USBCon, which has already flipped to `down`.
     void USBConClick(bool down);
     // Connect > START (Ctrl+A): the same as a click on the toggle.
@@ -164,6 +167,16 @@ private:
     void INDataToTable() override;
     void INDataToTable1() override;
     void showWaveformPage(const std::array<int, MeterReading::waveformLength> &samples) override;
+
+    // What the link tells the window.
+    void linkClicked() override;
+    void linkConnecting() override;
+    void linkDisconnected() override;
+    long requestIdleCount() const override { return m_assembler.RequestIdleCount; }
+    long timeoutIdleCount() const override { return m_assembler.TimeoutIdleCount; }
+    void requestResent() override;
+    void meterSilent() override;
+    void linkChanged() override { changed(); }
 
     MainFormPlatform m_platform;
     MainFormView &m_view;

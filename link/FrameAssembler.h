@@ -41,6 +41,17 @@ public:
     const std::string &ReadingFrame() const { return m_frame; }
     std::size_t ReadingFrameLength() const { return m_frameLength; }
 
+    // Reception starts afresh: both idle counts from 0.
+    void restartIdleCounts() { TimeoutIdleCount = RequestIdleCount = 0; }
+    // Drops a burst cut off by a disconnect whole: left open, the first
+    // report without payload after the next connect would close an empty
+    // burst and show the previous frame once more as a new reading.
+    void dropBurst()
+    {
+        BurstText.clear();
+        BurstPending = false;
+    }
+
     std::string BurstText;
     bool BurstPending = false;
     std::size_t ReceivedCount = 0;

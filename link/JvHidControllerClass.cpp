@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <iterator>
+#include <utility>
 
 namespace tolmar {
 
@@ -36,6 +38,7 @@ std::string toUtf8(const std::u16string &text)
 
 TJvHidDevice::TJvHidDevice(std::unique_ptr<TJvHidPnPInfo> info, TJvHidDeviceController &controller)
     : m_controller(&controller)
+    , m_id(controller.m_nextDeviceId++)
     , m_platform(controller.m_platform)
     , m_dispatcher(controller.m_dispatcher)
     , m_pnpInfo(std::move(info))
@@ -189,7 +192,7 @@ void TJvHidDevice::SetDataHandler(TJvHidDataEvent handler)
 
 void TJvHidDevice::startReaderIfAllowed()
 {
-    if (!m_dataHandler || !m_present || !m_claimed || m_reader || !CanReadWrite())
+    if (!m_dataHandler || !m_present || !m_claimed || m_releasing || m_reader || !CanReadWrite())
         return;
     {
         // Opened here rather than on the reader thread, so that the reports
@@ -210,8 +213,9 @@ void TJvHidDevice::stopReader()
     if (!m_reader)
         return;
     // Taken out first: a handler run while the reader stops may come back here.
-    const std::shared_ptr<TJvHidDeviceReadThread> reader = std::move(m_reader);
-    reader->Stop();
+    std::shared_ptr<TJvHidDeviceReadThread> reader = std::move(m_reader);
+    if (!reader->Stop())
+        m_controller->retireReader(std::move(reader));
 }
 
 std::uint16_t TJvHidDevice::inputReportLength()
@@ -233,77 +237,46 @@ std::shared_ptr<HidHandle> TJvHidDevice::readHandle(std::uint32_t &error)
     return m_readHandle;
 }
 
-void TJvHidDevice::ReleaseDevice()
-{
-    if (!m_claimed)
-        return;
-    const TJvHidDataEvent dataHandler = m_dataHandler;
-    const TJvHidPlugEvent unplugHandler = m_unplugHandler;
-    SetDataHandler({});
-    m_unplugHandler = {};
-    closeHandles();
-    {
-        std::lock_guard lock(m_mutex);
-        m_capabilities.reset();
-    }
-
-    std::optional<EControllerError> failure;
-    if (m_controller) {
-        std::vector<TJvHidDevice *> &list = m_controller->m_devices;
-        const auto at = std::find(list.begin(), list.end(), this);
-        if (at != list.end()) {
-            if (m_present) {
-                try {
-                    auto *fresh = new TJvHidDevice(std::move(m_pnpInfo), *m_controller);
-                    fresh->m_dataHandler = dataHandler;
-                    fresh->m_unplugHandler = unplugHandler;
-                    fresh->m_sleepTime = m_sleepTime.load();
-                    *at = fresh;
-                } catch (const EControllerError &error) {
-                    // The device cannot be opened just now (it is probably
-                    // going): no entry may point at this object any more.
-                    list.erase(at);
-                    failure = error;
-                }
-            } else {
-                list.erase(at);
-            }
-        }
-    }
-    delete this;
-    if (failure)
-        throw *failure;
-}
-
 // ---------------------------------------------------------------- reader
 
 TJvHidDeviceReadThread::TJvHidDeviceReadThread(TJvHidDevice &device)
     : m_device(&device)
+    , m_controller(*device.m_controller)
     , m_dispatcher(device.m_dispatcher)
 {
 }
 
 TJvHidDeviceReadThread::~TJvHidDeviceReadThread()
 {
-    if (m_thread && m_thread->joinable()) {
-        // The last owner let go on the reader thread itself, at the end of
-        // its loop (handlers run inline): nothing is left to wait for.
-        if (m_thread->get_id() == std::this_thread::get_id())
-            m_thread->detach();
-        else
-            m_thread->join();
-    }
+    // The owners keep this object until they joined the thread, and the
+    // thread holds no reference of its own: this never runs on it.
+    Join();
 }
 
 void TJvHidDeviceReadThread::Start()
 {
     std::lock_guard lock(m_mutex);
     m_thread = std::make_unique<std::thread>([this] { run(); });
+    ++m_controller.m_readerThreads;
     m_started = true;
     m_changed.notify_all();
 }
 
-void TJvHidDeviceReadThread::Stop()
+bool TJvHidDeviceReadThread::Ended() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_ended;
+}
+
+void TJvHidDeviceReadThread::Join()
+{
+    if (!m_thread || !m_thread->joinable())
+        return;
+    m_thread->join();
+    --m_controller.m_readerThreads;
+}
+
+bool TJvHidDeviceReadThread::Stop()
 {
     std::shared_ptr<HidHandle> handle;
     bool fromOwnHandOver = false;
@@ -321,7 +294,7 @@ void TJvHidDeviceReadThread::Stop()
     // Waiting here would wait for ourselves: the hand-over that is running
     // further up this thread's stack ends the thread when it returns.
     if (fromOwnHandOver)
-        return;
+        return false;
 
     for (;;) {
         std::unique_lock lock(m_mutex);
@@ -333,8 +306,8 @@ void TJvHidDeviceReadThread::Stop()
         lock.unlock();
         runHandOver();
     }
-    if (m_thread->joinable())
-        m_thread->join();
+    Join();
+    return true;
 }
 
 void TJvHidDeviceReadThread::run()
@@ -343,9 +316,6 @@ void TJvHidDeviceReadThread::run()
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [this] { return m_started; });
     }
-    // Keeps this object alive until the loop has ended, even if every other
-    // owner lets go meanwhile.
-    const std::shared_ptr<TJvHidDeviceReadThread> self = shared_from_this();
 
     while (!stopRequested()) {
         // The device is alive here: it stops its reader before it goes, and
@@ -433,7 +403,7 @@ void TJvHidDeviceReadThread::runHandOver()
         error = m_handOverError;
         bytes = m_handOverBytes;
     }
-    // Keeps this object alive for the join below.
+    // Keeps this object alive while the controller lets go of it below.
     const std::shared_ptr<TJvHidDeviceReadThread> self = shared_from_this();
     ScopeExit done{[this] {
         bool retired = false;
@@ -445,9 +415,10 @@ void TJvHidDeviceReadThread::runHandOver()
         }
         m_changed.notify_all();
         // Stopped from inside the handler: the reader ends now that the
-        // handler has returned.
-        if (retired && m_thread->get_id() != std::this_thread::get_id() && m_thread->joinable())
-            m_thread->join();
+        // handler has returned, and the controller joins it. On the reader
+        // thread itself (inline dispatcher) the controller joins it later.
+        if (retired && m_thread->get_id() != std::this_thread::get_id())
+            m_controller.joinRetiredReader(this);
     }};
 
     // The handlers are read now: one detached meanwhile gets nothing.
@@ -482,13 +453,9 @@ TJvHidDeviceController::TJvHidDeviceController(HidPlatform &platform, UiDispatch
         // Listening starts before the first scan, so a device plugged in
         // between the two is not missed.
         m_platform.startNotifications();
-        DeviceList first = scan();
-        m_devices.reserve(first.size());
-        for (auto &device : first)
-            m_devices.push_back(device.release());
+        m_devices = scan();
     } catch (...) {
-        for (TJvHidDevice *device : m_devices)
-            delete device;
+        m_devices.clear();
         m_platform.stopNotifications();
         --s_count;
         throw;
@@ -502,27 +469,38 @@ TJvHidDeviceController::~TJvHidDeviceController()
     m_onEnumerate = {};
     if (m_available)
         m_platform.stopNotifications();
-    const std::vector<TJvHidDevice *> devices = std::move(m_devices);
+    // Out of the list first: a claimer that releases its device from the
+    // unplug handler below finds nothing to do.
+    DeviceList devices = std::move(m_devices);
     m_devices.clear();
-    for (TJvHidDevice *device : devices) {
-        device->m_controller = nullptr;
-        if (device->m_claimed) {
-            // The claimer still owns it and learns of the end here. Gone
-            // first, so its reader cannot open it again; then the reader
-            // stops, so nothing reaches handlers of an owner that may be
-            // going away with the controller.
-            device->m_present = false;
-            device->m_dataHandler = {};
-            device->stopReader();
-            device->closeHandles();
-            const TJvHidPlugEvent unplug = device->m_unplugHandler;
-            if (unplug)
-                unplug(device);
-        } else {
-            delete device;
-        }
+    for (const DevicePtr &device : devices) {
+        if (!device->m_claimed)
+            continue;
+        // The claimer learns of the end here, the last moment it may use
+        // the object. Gone first, so its reader cannot open it again; then
+        // the reader stops, so nothing reaches handlers of an owner that may
+        // be going away with the controller.
+        device->m_present = false;
+        device->m_dataHandler = {};
+        device->stopReader();
+        device->closeHandles();
+        const TJvHidPlugEvent unplug = device->m_unplugHandler;
+        if (unplug)
+            unplug(device.get());
     }
+    devices.clear();
+    joinRetiredReaders(true);
     --s_count;
+}
+
+TJvHidDeviceController::DevicePtr TJvHidDeviceController::makeDevice(std::unique_ptr<TJvHidPnPInfo> info)
+{
+    return DevicePtr(new TJvHidDevice(std::move(info), *this));
+}
+
+TJvHidDeviceController::DeviceList::iterator TJvHidDeviceController::findDevice(std::uint64_t id)
+{
+    return std::find_if(m_devices.begin(), m_devices.end(), [id](const DevicePtr &d) { return d->m_id == id; });
 }
 
 TJvHidDeviceController::DeviceList TJvHidDeviceController::scan()
@@ -530,8 +508,7 @@ TJvHidDeviceController::DeviceList TJvHidDeviceController::scan()
     DeviceList list;
     for (const HidInterfaceInfo &found : m_platform.listInterfaces()) {
         try {
-            auto info = std::make_unique<TJvHidPnPInfo>(TJvHidPnPInfo{found.path, found.instance});
-            list.emplace_back(new TJvHidDevice(std::move(info), *this));
+            list.push_back(makeDevice(std::make_unique<TJvHidPnPInfo>(TJvHidPnPInfo{found.path, found.instance})));
         } catch (const EControllerError &) {
             // Not openable or not identifiable: left out without a word.
         }
@@ -555,30 +532,30 @@ void TJvHidDeviceController::DeviceChange()
         m_changeAgain = false;
         reconcile();
     } while (m_changeAgain);
+    joinRetiredReaders(false);
 }
 
 void TJvHidDeviceController::reconcile()
 {
     DeviceList fresh = scan();
     const auto inFresh = [&fresh](const TJvHidDevice *device) {
-        return std::any_of(fresh.begin(), fresh.end(), [device](const auto &candidate) {
+        return std::any_of(fresh.begin(), fresh.end(), [device](const DevicePtr &candidate) {
             return candidate && candidate->m_pnpInfo->DeviceInstance == device->m_pnpInfo->DeviceInstance;
         });
-    };
-    const auto listed = [this](const TJvHidDevice *device) {
-        return std::find(m_devices.begin(), m_devices.end(), device) != m_devices.end();
     };
     bool changed = false;
 
     // Removals, from the last to the first. Handlers may release devices,
-    // so each step looks the device up again before touching it.
+    // so each step looks the device up again (by its id: a released
+    // object's memory may hold a new one) before touching it.
     for (std::size_t i = m_devices.size(); i-- > 0;) {
         if (i >= m_devices.size())
             continue;
-        TJvHidDevice *device = m_devices[i];
+        TJvHidDevice *device = m_devices[i].get();
         if (device->m_present && inFresh(device))
             continue;
         changed = true;
+        const std::uint64_t id = device->m_id;
         // Gone first: a reader woken by the closing must not open it again.
         device->m_present = false;
         device->closeHandles();
@@ -586,34 +563,30 @@ void TJvHidDeviceController::reconcile()
         device->m_unplugHandler = {};
         if (unplug)
             unplug(device);
-        if (m_onRemoval && listed(device)) {
+        if (m_onRemoval && findDevice(id) != m_devices.end()) {
             const TJvHidPlugEvent removal = m_onRemoval;
             removal(device);
         }
-        const auto at = std::find(m_devices.begin(), m_devices.end(), device);
-        if (at != m_devices.end() && !device->m_claimed) {
+        const auto at = findDevice(id);
+        if (at != m_devices.end() && !(*at)->m_claimed)
             m_devices.erase(at);
-            delete device;
-        }
     }
 
     // Devices already listed and present are duplicates of the fresh scan.
-    for (auto &candidate : fresh) {
-        const bool duplicate = std::any_of(m_devices.begin(), m_devices.end(), [&candidate](const TJvHidDevice *d) {
+    for (DevicePtr &candidate : fresh) {
+        const bool duplicate = std::any_of(m_devices.begin(), m_devices.end(), [&candidate](const DevicePtr &d) {
             return d->m_present && d->m_pnpInfo->DeviceInstance == candidate->m_pnpInfo->DeviceInstance;
         });
-        if (duplicate) {
-            candidate->m_controller = nullptr;
+        if (duplicate)
             candidate.reset();
-        }
     }
 
     // Arrivals, in the platform's order.
-    for (auto &candidate : fresh) {
+    for (DevicePtr &candidate : fresh) {
         if (!candidate)
             continue;
-        m_devices.push_back(candidate.get());
-        TJvHidDevice *device = candidate.release();
+        TJvHidDevice *device = candidate.get();
+        m_devices.push_back(std::move(candidate));
         changed = true;
         if (m_onArrival) {
             const TJvHidPlugEvent arrival = m_onArrival;
@@ -631,19 +604,22 @@ int TJvHidDeviceController::EnumeratePresent()
 {
     int count = 0;
     for (std::size_t i = 0; i < m_devices.size(); ++i) {
-        TJvHidDevice *device = m_devices[i];
+        TJvHidDevice *device = m_devices[i].get();
         if (!device->m_present)
             continue;
         ++count;
         device->m_inEnumeration = true;
+        const std::uint64_t id = device->m_id;
         bool goOn = false;
         {
-            ScopeExit leave{[this, i, device] {
+            ScopeExit leave{[this, id] {
                 // A handler that released the device put a fresh object here.
-                if (i < m_devices.size() && m_devices[i] == device) {
-                    device->m_inEnumeration = false;
-                    if (!device->m_claimed)
-                        device->closeHandles();
+                const auto at = findDevice(id);
+                if (at != m_devices.end()) {
+                    TJvHidDevice *visited = at->get();
+                    visited->m_inEnumeration = false;
+                    if (!visited->m_claimed)
+                        visited->closeHandles();
                 }
             }};
             if (m_onEnumerate) {
@@ -659,14 +635,99 @@ int TJvHidDeviceController::EnumeratePresent()
 
 TJvHidDevice *TJvHidDeviceController::ClaimByIndex(int Idx)
 {
+    joinRetiredReaders(false);
     if (Idx < 0 || static_cast<std::size_t>(Idx) >= m_devices.size())
         return nullptr;
-    TJvHidDevice *device = m_devices[static_cast<std::size_t>(Idx)];
+    TJvHidDevice *device = m_devices[static_cast<std::size_t>(Idx)].get();
     if (device->m_claimed)
         return nullptr;
     device->m_claimed = true;
     device->startReaderIfAllowed();
     return device;
+}
+
+void TJvHidDeviceController::ReleaseDevice(TJvHidDevice *HidDev)
+{
+    if (!HidDev || findDevice(HidDev->m_id) == m_devices.end())
+        return;
+    TJvHidDevice &device = *HidDev;
+    if (!device.m_claimed || device.m_releasing)
+        return;
+    device.m_releasing = true;
+    const std::uint64_t id = device.m_id;
+    const TJvHidDataEvent dataHandler = device.m_dataHandler;
+    const TJvHidPlugEvent unplugHandler = device.m_unplugHandler;
+    // Stopping the reader may run a hand-over whose handler changes the
+    // list: the entry is looked up again afterwards.
+    device.SetDataHandler({});
+    device.m_unplugHandler = {};
+    device.closeHandles();
+
+    std::optional<EControllerError> failure;
+    DevicePtr released;
+    const auto at = findDevice(id);
+    if (at != m_devices.end()) {
+        if (device.m_present) {
+            try {
+                DevicePtr fresh = makeDevice(std::move(device.m_pnpInfo));
+                fresh->m_dataHandler = dataHandler;
+                fresh->m_unplugHandler = unplugHandler;
+                fresh->m_sleepTime = device.m_sleepTime.load();
+                released = std::exchange(*at, std::move(fresh));
+            } catch (const EControllerError &error) {
+                // The device cannot be opened just now (it is probably
+                // going): no entry may point at this object any more.
+                released = std::move(*at);
+                m_devices.erase(at);
+                failure = error;
+            }
+        } else {
+            released = std::move(*at);
+            m_devices.erase(at);
+        }
+    }
+    released.reset();
+    joinRetiredReaders(false);
+    if (failure)
+        throw *failure;
+}
+
+void TJvHidDeviceController::retireReader(std::shared_ptr<TJvHidDeviceReadThread> reader)
+{
+    std::lock_guard lock(m_retiredMutex);
+    m_retiredReaders.push_back(std::move(reader));
+}
+
+void TJvHidDeviceController::joinRetiredReader(const TJvHidDeviceReadThread *reader)
+{
+    std::shared_ptr<TJvHidDeviceReadThread> joined;
+    {
+        std::lock_guard lock(m_retiredMutex);
+        const auto at = std::find_if(m_retiredReaders.begin(), m_retiredReaders.end(),
+                                     [reader](const auto &retired) { return retired.get() == reader; });
+        if (at == m_retiredReaders.end())
+            return;
+        joined = std::move(*at);
+        m_retiredReaders.erase(at);
+    }
+    // Its stop was asked for and its hand-over has returned: it ends at once.
+    joined->Join();
+}
+
+void TJvHidDeviceController::joinRetiredReaders(bool all)
+{
+    std::vector<std::shared_ptr<TJvHidDeviceReadThread>> ended;
+    {
+        std::lock_guard lock(m_retiredMutex);
+        const auto keep = std::stable_partition(m_retiredReaders.begin(), m_retiredReaders.end(),
+                                                [all](const auto &retired) { return !all && !retired->Ended(); });
+        std::move(keep, m_retiredReaders.end(), std::back_inserter(ended));
+        m_retiredReaders.erase(keep, m_retiredReaders.end());
+    }
+    // Outside the lock: a reader still finishing its last hand-over on its
+    // own thread may retire itself meanwhile.
+    for (const auto &reader : ended)
+        reader->Join();
 }
 
 int TJvHidDeviceController::NotificationFd() const
@@ -704,7 +765,7 @@ void TJvHidDeviceController::SetOnDeviceData(TJvHidDataEvent handler)
 
 void TJvHidDeviceController::SetOnDeviceDataError(TJvHidDataErrorEvent handler)
 {
-    for (TJvHidDevice *device : m_devices)
+    for (const DevicePtr &device : m_devices)
         if (device->m_dataErrorHandler == m_onDeviceDataError)
             device->m_dataErrorHandler = handler;
     m_onDeviceDataError = std::move(handler);
@@ -712,7 +773,7 @@ void TJvHidDeviceController::SetOnDeviceDataError(TJvHidDataErrorEvent handler)
 
 void TJvHidDeviceController::SetOnDeviceUnplug(TJvHidPlugEvent handler)
 {
-    for (TJvHidDevice *device : m_devices)
+    for (const DevicePtr &device : m_devices)
         if (device->m_unplugHandler == m_onDeviceUnplug)
             device->m_unplugHandler = handler;
     m_onDeviceUnplug = std::move(handler);
@@ -722,7 +783,7 @@ void TJvHidDeviceController::SetDevThreadSleepTime(int ms)
 {
     if (ms < 10 || ms > 10000 || ms == m_devThreadSleepTime)
         return;
-    for (TJvHidDevice *device : m_devices)
+    for (const DevicePtr &device : m_devices)
         if (device->SleepTime() == m_devThreadSleepTime)
             device->SetSleepTime(ms);
     m_devThreadSleepTime = ms;

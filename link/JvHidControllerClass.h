@@ -80,9 +80,9 @@ struct TJvHidPnPInfo {
     std::string DeviceInstance;
 };
 
-// One HID interface. Created by the controller's scans; a caller claims it with
-// ClaimByIndex and gives it back with ReleaseDevice. All operations run on the
-// UI thread.
+// One HID interface. Created and owned by the controller; a caller claims it
+// with ClaimByIndex and gives it back with the controller's ReleaseDevice. All
+// operations run on the UI thread.
 class TJvHidDevice {
 public:
     static constexpr int stringUnits = 254; // the string buffers' size in UTF-16 units
@@ -90,6 +90,7 @@ public:
     TJvHidDevice(const TJvHidDevice &) = delete;
     TJvHidDevice &operator=(const TJvHidDevice &) = delete;
 
+    // The owner: a device never outlives its controller.
     TJvHidDeviceController *Controller() const { return m_controller; }
     const TJvHidPnPInfo &PnPInfo() const { return *m_pnpInfo; }
     bool Present() const { return m_present; }
@@ -128,16 +129,6 @@ public:
 
     bool HasReader() const { return m_reader != nullptr; }
 
-    // Gives a claimed object back and destroys it (never delete a device).
-    // While the device is present a fresh unclaimed object takes its place
-    // in the controller's list, keeping the data and unplug handlers and the
-    // sleep time; a device that has gone leaves the list. If the fresh object
-    // cannot be created, the entry leaves the list too (a later pass offers
-    // the device again as an arrival) and EControllerError is thrown after
-    // everything is cleaned up: the object is gone either way. Does nothing
-    // for an object that is not claimed.
-    void ReleaseDevice();
-
 private:
     friend class TJvHidDeviceController;
     friend class TJvHidDeviceReadThread;
@@ -154,18 +145,22 @@ private:
     void closeMain();     // under m_mutex
     void closeHandles();  // main and read handle
     void startReaderIfAllowed();
+    // Stops the reader. One asked to stop from inside its own hand-over ends
+    // when that returns: the controller takes it and joins it then.
     void stopReader();
     // For the reader thread.
     std::uint16_t inputReportLength();
     std::shared_ptr<HidHandle> readHandle(std::uint32_t &error);
 
     TJvHidDeviceController *m_controller;
+    const std::uint64_t m_id; // unique among the controller's objects, also after one is gone
     HidPlatform &m_platform;
     UiDispatcher &m_dispatcher;
     // Read by the reader thread to decide whether it may reopen its handle.
     std::atomic<bool> m_present = true;
     std::atomic<bool> m_claimed = false;
     std::atomic<bool> m_inEnumeration = false;
+    bool m_releasing = false; // ReleaseDevice is under way: no second release, no new reader
 
     // Guards the handles, the caches and m_canReadWrite: the reader thread
     // takes the report length and its read handle through them.
@@ -187,20 +182,29 @@ private:
 };
 
 // Reads one claimed device's input reports on a thread of its own and hands
-// each to the UI thread, waiting until it was handled.
+// each to the UI thread, waiting until it was handled. Its owner (the device,
+// then the controller) keeps it until its thread was joined: the thread is
+// never detached and never holds the last reference itself.
 class TJvHidDeviceReadThread : public std::enable_shared_from_this<TJvHidDeviceReadThread> {
 public:
     explicit TJvHidDeviceReadThread(TJvHidDevice &device);
+    // Joins the thread, which must have been stopped and never runs this.
     ~TJvHidDeviceReadThread();
     TJvHidDeviceReadThread(const TJvHidDeviceReadThread &) = delete;
     TJvHidDeviceReadThread &operator=(const TJvHidDeviceReadThread &) = delete;
 
     void Start();
     // UI thread: asks the reader to stop and waits for it to end, running
-    // the hand-over it may be waiting on. Called from inside one of this
-    // reader's own hand-overs, it only asks: the hand-over ends the thread
-    // when its handler has returned.
-    void Stop();
+    // the hand-over it may be waiting on, then joins it: true. Called from
+    // inside one of this reader's own hand-overs (on the UI thread, or on the
+    // reader thread itself with an inline dispatcher) it only asks and
+    // returns false: the thread ends once that hand-over has returned, and
+    // the caller hands the reader to the controller, which joins it.
+    bool Stop();
+    // Whether the thread has left its loop; it is joinable at once then.
+    bool Ended() const;
+    // Not on the reader thread: waits for a stopped reader to end.
+    void Join();
 
 private:
     enum class HandOver { Idle, Pending, Running };
@@ -211,14 +215,15 @@ private:
     bool stopRequested() const { return m_stop.load(); }
     void paceRetry();
 
-    TJvHidDevice *m_device; // not touched once a stop was asked for
+    TJvHidDevice *m_device; // not touched once a stop was asked for: it may be gone
+    TJvHidDeviceController &m_controller;
     UiDispatcher &m_dispatcher;
-    std::unique_ptr<std::thread> m_thread; // set before the thread runs; joined on the UI thread
+    std::unique_ptr<std::thread> m_thread; // set before the thread runs; joined by the owner
     std::atomic<bool> m_stop = false;
 
     // Guards everything below: the start, the hand-over between the reader
     // and the UI thread, and the handle that Stop() wakes.
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     bool m_started = false;
     HandOver m_handOver = HandOver::Idle;
@@ -243,6 +248,9 @@ public:
     // listening for device changes. Throws EControllerError when another
     // controller exists.
     TJvHidDeviceController(HidPlatform &platform, UiDispatcher &dispatcher);
+    // Tells each claimer through its device's unplug handler, the last
+    // moment it may use the object, then destroys every device and joins
+    // every reader thread. Not from inside a handler of this controller.
     ~TJvHidDeviceController();
     TJvHidDeviceController(const TJvHidDeviceController &) = delete;
     TJvHidDeviceController &operator=(const TJvHidDeviceController &) = delete;
@@ -255,6 +263,16 @@ public:
     // returns the number of devices visited.
     int EnumeratePresent();
     TJvHidDevice *ClaimByIndex(int Idx);
+    // Takes a claimed object back and destroys it, stopping its reader first
+    // (a device is never deleted by anyone else). While the device is
+    // present a fresh unclaimed object takes its place in the list, keeping
+    // the data and unplug handlers and the sleep time; a device that has gone
+    // leaves the list. If the fresh object cannot be created, the entry
+    // leaves the list too (a later pass offers the device again as an
+    // arrival) and EControllerError is thrown after everything is cleaned
+    // up: the object is gone either way. Does nothing for an object that is
+    // not claimed or not listed. A handler may release its own device.
+    void ReleaseDevice(TJvHidDevice *HidDev);
 
     // Device-change notification: a descriptor that becomes readable when
     // devices may have come or gone (-1: none), and what to call then.
@@ -281,20 +299,34 @@ public:
 
     // The device list (claimed objects that have gone stay until released).
     std::size_t DeviceCount() const { return m_devices.size(); }
-    TJvHidDevice *DeviceAt(std::size_t index) const { return m_devices.at(index); }
+    TJvHidDevice *DeviceAt(std::size_t index) const { return m_devices.at(index).get(); }
     HidPlatform &Platform() const { return m_platform; }
+    // Reader threads started and not joined yet, stopped ones included.
+    int ReaderThreads() const { return m_readerThreads.load(); }
 
 private:
     friend class TJvHidDevice;
-    using DeviceList = std::vector<std::unique_ptr<TJvHidDevice, TJvHidDevice::Deleter>>;
+    friend class TJvHidDeviceReadThread;
+    using DevicePtr = std::unique_ptr<TJvHidDevice, TJvHidDevice::Deleter>;
+    using DeviceList = std::vector<DevicePtr>;
 
     DeviceList scan();
     void reconcile();
+    DevicePtr makeDevice(std::unique_ptr<TJvHidPnPInfo> info);
+    // The entry holding the object made with this id, or end().
+    DeviceList::iterator findDevice(std::uint64_t id);
+    // Readers stopped from inside their own hand-over, until joined.
+    void retireReader(std::shared_ptr<TJvHidDeviceReadThread> reader);
+    // The hand-over that stopped this reader has returned (UI thread).
+    void joinRetiredReader(const TJvHidDeviceReadThread *reader);
+    // Joins the retired readers that have ended, or all of them.
+    void joinRetiredReaders(bool all);
 
     HidPlatform &m_platform;
     UiDispatcher &m_dispatcher;
     bool m_available;
-    std::vector<TJvHidDevice *> m_devices;
+    DeviceList m_devices;
+    std::uint64_t m_nextDeviceId = 1;
     TJvHidPlugEvent m_onArrival;
     TJvHidPlugEvent m_onRemoval;
     TNotifyEvent m_onDeviceChange;
@@ -306,6 +338,12 @@ private:
     bool m_firstChangeDone = false;
     bool m_inDeviceChange = false;
     bool m_changeAgain = false;
+
+    // Guards m_retiredReaders: with an inline dispatcher a reader is retired
+    // on its own thread while the owner's thread may be joining others.
+    std::mutex m_retiredMutex;
+    std::vector<std::shared_ptr<TJvHidDeviceReadThread>> m_retiredReaders;
+    std::atomic<int> m_readerThreads = 0;
 
     static std::atomic<int> s_count;
 };

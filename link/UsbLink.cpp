@@ -1,10 +1,7 @@
 #include "link/UsbLink.h"
 
-#include "link/FrameAssembler.h"
 #include "link/HistoryLog.h"
-#include "meter/LcdState.h"
 #include "platform/Prompts.h"
-#include "platform/Timers.h"
 
 #include <cstdio>
 
@@ -14,7 +11,7 @@ UsbLink::UsbLink(HidPlatform &hid, UiDispatcher &dispatcher, Window window)
     : HidCtl(hid, dispatcher), m_window(std::move(window))
 {
     m_dataHandler = [this](TJvHidDevice *, std::uint8_t reportId, const std::uint8_t *data, std::uint16_t size) {
-        m_window.HidCtlDeviceData(reportId, data, size);
+        m_window.peers.HidCtlDeviceData(reportId, data, size);
     };
     HidCtl.SetOnArrival([this](TJvHidDevice *device) { HidCtlArrival(device); });
     HidCtl.SetOnRemoval([this](TJvHidDevice *device) { HidCtlRemoval(device); });
@@ -34,7 +31,7 @@ UsbLink::~UsbLink()
             continue;
         entry.device->SetDataHandler(nullptr);
         try {
-            entry.device->ReleaseDevice();
+            HidCtl.ReleaseDevice(entry.device);
         } catch (const EControllerError &) {
             // Gone either way; nobody is left to tell.
         }
@@ -60,8 +57,7 @@ void UsbLink::releaseToggle()
 {
     USBConDown = false;
     USBConCaption = connectCaption;
-    m_window.Timer1.setEnabled(false);
-    m_window.Timer2.setEnabled(false);
+    m_window.peers.linkDisconnected();
 }
 
 void UsbLink::ReadBtnClick()
@@ -69,9 +65,7 @@ void UsbLink::ReadBtnClick()
     if (!selectDevice())
         return;
     // A bridge whose claim was refused has no object: nothing reads from it.
-    if (!SelectedDevice || !SelectedDevice->CanReadWrite())
-        ReadBtnDown = false;
-    else
+    if (SelectedDevice && SelectedDevice->CanReadWrite())
         SelectedDevice->SetDataHandler(nullptr); // stops the reader and waits for it
 }
 
@@ -93,7 +87,7 @@ void UsbLink::SendDataClick()
     if (!selectDevice()) {
         m_window.prompts.show(PromptIcon::Information, noCableMessage, PromptButtons::Ok);
         releaseToggle();
-        m_window.changed();
+        m_window.peers.linkChanged();
         return;
     }
     if (!SelectedDevice)
@@ -108,23 +102,18 @@ void UsbLink::USBConClick()
 {
     ReadBtnClick();
     SetFeatureClick();
-    m_window.assembler.RequestIdleCount = 0;
-    m_window.assembler.TimeoutIdleCount = 0;
+    m_window.peers.linkClicked();
     if (!selectDevice() || !SelectedDevice) {
-        m_window.changed();
+        m_window.peers.linkChanged();
         return;
     }
     if (!SelectedDevice->CanReadWrite()) {
         USBConDown = false; // opened for queries only: the caption stays
-        m_window.changed();
+        m_window.peers.linkChanged();
         return;
     }
     if (USBConDown) {
-        // A burst cut off by the last disconnect is dropped whole: left open,
-        // the first report without payload would close an empty burst and
-        // show the previous frame once more as a new reading.
-        m_window.assembler.BurstText.clear();
-        m_window.assembler.BurstPending = false;
+        m_window.peers.linkConnecting();
         ReadBtnClick();
         SendDataClick();
         // The request goes out before the reader starts.
@@ -134,10 +123,9 @@ void UsbLink::USBConClick()
     } else {
         SelectedDevice->SetDataHandler(nullptr);
         USBConCaption = connectCaption;
-        m_window.Timer1.setEnabled(false);
-        m_window.Timer2.setEnabled(false);
+        m_window.peers.linkDisconnected();
     }
-    m_window.changed();
+    m_window.peers.linkChanged();
 }
 
 bool UsbLink::HidCtlEnumerate(TJvHidDevice *HidDev, int Idx)
@@ -151,13 +139,12 @@ bool UsbLink::HidCtlEnumerate(TJvHidDevice *HidDev, int Idx)
 
 void UsbLink::HidCtlDeviceChange()
 {
-    ReadBtnDown = false;
     ReadBtnClick();
     for (const DeviceEntry &entry : DevListBox) {
         if (!entry.device)
             continue;
         try {
-            entry.device->ReleaseDevice();
+            HidCtl.ReleaseDevice(entry.device);
         } catch (const EControllerError &error) {
             // The object is gone either way; a later pass offers the device again.
             log(std::string("RELEASE ERROR: ") + error.what());
@@ -172,7 +159,7 @@ void UsbLink::HidCtlDeviceChange()
     for (std::size_t i = 0; i < DevListBox.size(); ++i)
         if (DevListBox[i].text == bridgeProduct)
             DevListIndex = static_cast<int>(i);
-    m_window.changed();
+    m_window.peers.linkChanged();
 }
 
 void UsbLink::HidCtlArrival(TJvHidDevice *HidDev)
@@ -186,7 +173,7 @@ void UsbLink::HidCtlRemoval(TJvHidDevice *HidDev)
     log("Removal of " + DescribeDevice(HidDev->ProductText(), HidDev->SerialText(), HidDev->VendorID(),
                                        HidDev->ProductID()));
     USBConDown = false; // the caption stays
-    m_window.changed();
+    m_window.peers.linkChanged();
 }
 
 void UsbLink::HidCtlDeviceDataError(TJvHidDevice *, std::uint32_t Error)
@@ -196,22 +183,17 @@ void UsbLink::HidCtlDeviceDataError(TJvHidDevice *, std::uint32_t Error)
     log("READ ERROR: " + HidCtl.Platform().errorText(Error) + " (" + code + ")");
 }
 
-void UsbLink::ConTimerTimer()
+void UsbLink::watchIdle()
 {
-    int &ticks = m_window.ConTickCount;
-    if (ticks != 2) {
-        ++ticks;
-        return;
-    }
-    FrameAssembler &assembler = m_window.assembler;
-    if (assembler.RequestIdleCount >= requestAgainAfter) {
+    UsbLinkPeers &peers = m_window.peers;
+    if (peers.requestIdleCount() >= requestAgainAfter) {
         SendDataClick();
-        assembler.RequestIdleCount = 0;
+        peers.requestResent();
     }
-    // The message box runs its own event loop, in which this timer goes on
-    // ticking: while it is open a second one would pile on top of it.
-    if (assembler.TimeoutIdleCount >= disconnectAfter && !m_silentMeterMessageOpen) {
-        assembler.TimeoutIdleCount = 0;
+    // The message box runs its own event loop, in which the link timer goes
+    // on ticking: while it is open a second one would pile on top of it.
+    if (peers.timeoutIdleCount() >= disconnectAfter && !m_silentMeterMessageOpen) {
+        peers.meterSilent();
         m_silentMeterMessageOpen = true;
         m_window.prompts.show(PromptIcon::Information, silentMeterMessage, PromptButtons::Ok);
         m_silentMeterMessageOpen = false;
@@ -219,10 +201,6 @@ void UsbLink::ConTimerTimer()
             SelectedDevice->SetDataHandler(nullptr);
         releaseToggle();
     }
-    m_window.lcd.CONok = false;
-    m_window.lcd.CONokN = true;
-    ticks = 0;
-    m_window.changed();
 }
 
 } // namespace tolmar

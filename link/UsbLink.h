@@ -3,19 +3,48 @@
 #include "link/BridgeReports.h"
 #include "link/JvHidControllerClass.h"
 
+#include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
 namespace tolmar {
 
-class FrameAssembler;
 class HistoryLog;
 class Prompts;
-class Timer;
 class UiDispatcher;
-struct LcdState;
+
+// What the link tells the main window, which wires the frame assembly, the
+// recording timers and the link lamp to it. Every call comes on the UI thread.
+class UsbLinkPeers {
+public:
+    // Every input report of the connected bridge.
+    virtual void HidCtlDeviceData(std::uint8_t reportId, const std::uint8_t *data, std::size_t size) = 0;
+    // A click on the toggle, once the bridge was configured: reception starts
+    // afresh, so both counts of reports without meter bytes start from 0.
+    virtual void linkClicked() = 0;
+    // The toggle goes down on a bridge that reads; the request for the first
+    // frame goes out next.
+    virtual void linkConnecting() = 0;
+    // The toggle went up: by a click, for want of a cable, or after a silent
+    // meter (a removal only lets it up and is not told here).
+    virtual void linkDisconnected() = 0;
+    // The counts of reports without meter bytes in a row (a report with
+    // meter bytes restarts both); the first also restarts when the request is
+    // resent, the second when silence is told.
+    virtual long requestIdleCount() const = 0;
+    virtual long timeoutIdleCount() const = 0;
+    // The request went out again after too many reports without meter bytes.
+    virtual void requestResent() = 0;
+    // The meter stayed silent too long; told before its message box shows,
+    // after which the link disconnects.
+    virtual void meterSilent() = 0;
+    // What the window shows of the link changed.
+    virtual void linkChanged() = 0;
+
+protected:
+    ~UsbLinkPeers() = default;
+};
 
 // The main window's side of the meter link: the HID devices present, the
 // bridge picked among them by its product string, connecting and
@@ -41,14 +70,7 @@ public:
     struct Window {
         Prompts &prompts;
         HistoryLog &HistoryListBox;
-        FrameAssembler &assembler; // the idle counts and the open burst
-        LcdState &lcd;             // the link lamp CONok / CONokN
-        int &ConTickCount;
-        Timer &Timer1;             // the recording timers, switched off with the link
-        Timer &Timer2;
-        // Every input report of the connected bridge.
-        std::function<void(std::uint8_t reportId, const std::uint8_t *data, std::size_t size)> HidCtlDeviceData;
-        std::function<void()> changed;
+        UsbLinkPeers &peers;
     };
 
     // Creates the controller and attaches its handlers; attaching the
@@ -71,12 +93,14 @@ public:
     void HidCtlArrival(TJvHidDevice *HidDev);
     void HidCtlRemoval(TJvHidDevice *HidDev);
     void HidCtlDeviceDataError(TJvHidDevice *HidDev, std::uint32_t Error);
-    void ConTimerTimer();
+    // The link timer's look at the meter, every third tick without a frame
+    // in between: the request goes out again after 600 reports without meter
+    // bytes; after 3000 the meter is silent and the link disconnects.
+    void watchIdle();
 
     // The toggle: the user's click flips it before USBConClick runs.
     bool USBConDown = false;
     std::string USBConCaption = connectCaption;
-    bool ReadBtnDown = false; // the hidden Read toggle, never down
     BaudOptions baud;         // B2400, B4800, B9600
     std::vector<DeviceEntry> DevListBox;
     int DevListIndex = -1;    // the selected entry, -1 for none
@@ -88,7 +112,7 @@ private:
     // Sets SelectedDevice to the selected entry's device; false (and none)
     // when the list is empty or nothing is selected.
     bool selectDevice();
-    void releaseToggle(); // USBCon up, "USB Connection", recording timers off
+    void releaseToggle(); // USBCon up, "USB Connection", then linkDisconnected
     void log(const std::string &line);
 
     Window m_window;

@@ -22,7 +22,7 @@ public:
 // Runs every call at once on the posting thread. For programs without a UI
 // thread (tolmar-cli) and for tests: a reader's handlers then run on the
 // reader thread, and a handler that stops its own reader leaves the thread to
-// end by itself a moment later.
+// end a moment later, when the HID controller joins it.
 class InlineUiDispatcher final : public UiDispatcher {
 public:
     void post(std::function<void()> call) override { call(); }

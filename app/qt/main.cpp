@@ -1,5 +1,6 @@
 #include "app/qt/Brevon.h"
 #include "files/qt/ReportPreviewDialog.h"
+#include "link/JvHidControllerClass.h"
 #include "platform/Architecture.h"
 #include "platform/Clock.h"
 #include "platform/SystemHid.h"

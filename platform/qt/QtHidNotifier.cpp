@@ -11,7 +11,10 @@ QtHidNotifier::QtHidNotifier(int fd, std::function<void()> changed, QObject *par
     if (fd < 0)
         return;
     m_notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, [this] { m_changed(); });
+    connect(m_notifier, &QSocketNotifier::activated, this, [this] {
+        if (m_changed)
+            m_changed();
+    });
 }
 
 QtHidNotifier::~QtHidNotifier() = default;

@@ -8,14 +8,14 @@ class QSocketNotifier;
 
 namespace tolmar {
 
-// Watches a HID platform's device-change descriptor (the udev monitor on
-// Linux) on the GUI thread's event loop and calls `changed` when it is
-// readable; the device controller then runs its device-change pass. Create it
-// after the controller and destroy it first.
+// Watches a device-change descriptor (the udev monitor on Linux) on the GUI
+// thread's event loop and calls `changed` whenever it becomes readable; the
+// HID controller's NotificationFd and HandleDeviceNotifications fit here.
+// Destroy it before whatever owns the descriptor.
 class QtHidNotifier final : public QObject {
     Q_OBJECT
 public:
-    // `fd` < 0: the platform reports no changes, nothing is watched.
+    // A negative descriptor (no udev, no monitor) watches nothing.
     QtHidNotifier(int fd, std::function<void()> changed, QObject *parent = nullptr);
     ~QtHidNotifier() override;
 

@@ -167,7 +167,7 @@ TEST_F(HidControllerDeviceChange, AClaimedDeviceThatWentStaysUntilReleased)
     controller.DeviceChange();
     EXPECT_EQ(log.take(), (std::vector<std::string>{"removal hidraw0", "change"}));
 
-    claimed->ReleaseDevice();
+    controller.ReleaseDevice(claimed);
     EXPECT_EQ(listed(controller), (std::vector<std::string>{"hidraw1"}));
     controller.DeviceChange();
     EXPECT_TRUE(log.take().empty());
@@ -181,7 +181,7 @@ TEST_F(HidControllerDeviceChange, ADeviceTheRemovalHandlerReleasesIsNotTouchedAg
     int removals = 0;
     controller.SetOnRemoval([&](TJvHidDevice *device) {
         ++removals;
-        device->ReleaseDevice();
+        controller.ReleaseDevice(device);
     });
     platform.unplug("/sys/devices/fake/hidraw0");
     controller.DeviceChange();
@@ -206,7 +206,7 @@ TEST_F(HidControllerClaim, RefusesIndexesOutsideTheListAndClaimedDevices)
     // Claimed objects belong to the claimer, who gives them back.
     for (TJvHidDevice *device : {first, second})
         if (device)
-            device->ReleaseDevice();
+            controller.ReleaseDevice(device);
 }
 
 TEST_F(HidControllerClaim, EnumerationVisitsPresentDevicesUntilTheHandlerStops)
@@ -233,7 +233,7 @@ TEST_F(HidControllerClaim, EnumerationVisitsPresentDevicesUntilTheHandlerStops)
     EXPECT_EQ(seen, (std::vector<std::pair<std::string, int>>{{"hidraw0", 0}, {"hidraw2", 2}}));
     EXPECT_FALSE(controller.DeviceAt(0)->InEnumeration());
     EXPECT_EQ(platform.openHandles(), 0) << "unclaimed devices are closed after their turn";
-    gone->ReleaseDevice();
+    controller.ReleaseDevice(gone);
 }
 
 TEST_F(HidControllerClaim, UnclaimedDevicesCannotBeQueried)
@@ -261,7 +261,7 @@ TEST_F(HidControllerClaim, ReleaseLeavesAFreshObjectAtTheSameIndex)
     claimed->SetDataHandler(data);
     ASSERT_TRUE(claimed->HasReader());
 
-    claimed->ReleaseDevice();
+    controller.ReleaseDevice(claimed);
     EXPECT_EQ(platform.openHandles(), 0);
     TJvHidDevice *fresh = controller.DeviceAt(0);
     EXPECT_FALSE(fresh->Claimed());
@@ -273,7 +273,7 @@ TEST_F(HidControllerClaim, ReleaseLeavesAFreshObjectAtTheSameIndex)
 
     EXPECT_EQ(controller.ClaimByIndex(0), fresh);
     EXPECT_TRUE(fresh->HasReader()) << "claiming starts the reader of a device with a data handler";
-    fresh->ReleaseDevice();
+    controller.ReleaseDevice(fresh);
 }
 
 TEST_F(HidControllerClaim, AReleaseWhoseFreshObjectCannotBeMadeLeavesNoEntry)
@@ -287,7 +287,7 @@ TEST_F(HidControllerClaim, AReleaseWhoseFreshObjectCannotBeMadeLeavesNoEntry)
     TJvHidDevice *claimed = controller.ClaimByIndex(0);
     platform.modify("/sys/devices/fake/hidraw0", [](FakeHidDevice &d) { d.opensReadWrite = d.opensForQueries = false; });
     try {
-        claimed->ReleaseDevice();
+        controller.ReleaseDevice(claimed);
         FAIL() << "no error reported";
     } catch (const EControllerError &error) {
         EXPECT_STREQ(error.what(), "device cannot be opened");
@@ -329,7 +329,7 @@ TEST_F(HidControllerStrings, SerialNumbersThatRepeatDescriptorZeroAreEmpty)
         TJvHidDeviceController controller(platform, ui);
         TJvHidDevice *claimed = controller.ClaimByIndex(0);
         EXPECT_EQ(claimed->SerialText(), c.expected) << c.what;
-        claimed->ReleaseDevice();
+        controller.ReleaseDevice(claimed);
     }
 }
 
@@ -356,8 +356,8 @@ TEST_F(HidControllerStrings, SendFeatureAndWriteReportPassTheBuffer)
     EXPECT_FALSE(locked->WriteReport(request.data(), request.size(), written));
     locked->SetDataHandler([](TJvHidDevice *, std::uint8_t, const std::uint8_t *, std::uint16_t) {});
     EXPECT_FALSE(locked->HasReader()) << "a device open for queries only is not read";
-    bridge->ReleaseDevice();
-    locked->ReleaseDevice();
+    controller.ReleaseDevice(bridge);
+    controller.ReleaseDevice(locked);
 }
 
 using HidControllerHandlers = Fixture;
@@ -388,21 +388,27 @@ TEST_F(HidControllerHandlers, ControllerHandlersReachDevicesThatHadThePreviousOn
     EXPECT_EQ(controller.DeviceAt(0)->SleepTime(), 60);
 }
 
-TEST_F(HidControllerHandlers, DestroyingTheControllerHandsClaimedDevicesToTheirClaimer)
+TEST_F(HidControllerHandlers, DestroyingTheControllerTellsClaimersAndEndsEveryDevice)
 {
     platform.plug(fakeDevice("hidraw0"));
     platform.plug(fakeDevice("hidraw1"));
-    TJvHidDevice *claimed = nullptr;
     std::vector<std::string> unplugged;
     {
         TJvHidDeviceController controller(platform, ui);
-        claimed = controller.ClaimByIndex(1);
-        claimed->SetUnplugHandler([&](TJvHidDevice *device) { unplugged.push_back(EventLog::name(device)); });
+        TJvHidDevice *claimed = controller.ClaimByIndex(1);
+        claimed->SetDataHandler([](TJvHidDevice *, std::uint8_t, const std::uint8_t *, std::uint16_t) {});
+        ASSERT_EQ(controller.ReaderThreads(), 1);
+        // The claimer's last look at its object: gone and no longer read.
+        // A release from here finds nothing to do.
+        claimed->SetUnplugHandler([&](TJvHidDevice *device) {
+            unplugged.push_back(EventLog::name(device));
+            EXPECT_FALSE(device->Present());
+            EXPECT_FALSE(device->HasReader());
+            EXPECT_EQ(controller.ReaderThreads(), 0);
+            controller.ReleaseDevice(device);
+        });
     }
     EXPECT_EQ(unplugged, (std::vector<std::string>{"hidraw1"}));
-    EXPECT_FALSE(claimed->Present());
-    EXPECT_EQ(claimed->Controller(), nullptr);
-    claimed->ReleaseDevice();
     EXPECT_EQ(platform.openHandles(), 0);
 }
 

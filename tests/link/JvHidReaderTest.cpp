@@ -47,7 +47,7 @@ struct HidReader : ::testing::Test {
     void TearDown() override
     {
         if (device)
-            device->ReleaseDevice();
+            controller->ReleaseDevice(device);
         controller.reset();
     }
 
@@ -137,6 +137,7 @@ TEST_F(HidReader, AHandlerMayStopItsOwnReader)
     platform.pushReport(bridge, {0x00, 0xF1, 0x02, 0, 0, 0, 0, 0, 0});
     runUntilDelivered(1);
     EXPECT_FALSE(device->HasReader());
+    EXPECT_EQ(controller->ReaderThreads(), 0) << "joined as soon as its hand-over returned";
     ui.runAll();
     EXPECT_EQ(delivered.size(), 1u) << "nothing is read after the stop";
 }
@@ -145,13 +146,38 @@ TEST_F(HidReader, AHandlerMayReleaseItsDevice)
 {
     device->SetDataHandler([this](TJvHidDevice *self, std::uint8_t, const std::uint8_t *, std::uint16_t) {
         delivered.push_back({});
-        self->ReleaseDevice();
+        controller->ReleaseDevice(self);
         device = nullptr;
     });
     platform.pushReport(bridge, {0x00, 0xF1, 0x01, 0, 0, 0, 0, 0, 0});
     runUntilDelivered(1);
     EXPECT_EQ(device, nullptr);
     EXPECT_FALSE(controller->DeviceAt(0)->Claimed());
+    EXPECT_EQ(platform.openHandles(), 0);
+    EXPECT_EQ(controller->ReaderThreads(), 0);
+}
+
+TEST_F(HidReader, AHandlerRunByTheReleaseCannotReleaseOrReadAgain)
+{
+    // The release stops the reader, which runs the hand-over it is blocked
+    // on: that handler's own release and new reader come too late.
+    int calls = 0;
+    const TJvHidDataEvent handler = [&](TJvHidDevice *self, std::uint8_t, const std::uint8_t *, std::uint16_t) {
+        ++calls;
+        controller->ReleaseDevice(self);
+        self->SetDataHandler(collect);
+        EXPECT_FALSE(self->HasReader());
+    };
+    device->SetDataHandler(handler);
+    platform.pushReport(bridge, {0x00, 0xF1, 0x01, 0, 0, 0, 0, 0, 0});
+    waitForPendingHandOver();
+    controller->ReleaseDevice(device);
+    device = nullptr;
+    EXPECT_EQ(calls, 1);
+    ASSERT_EQ(controller->DeviceCount(), 1u);
+    EXPECT_FALSE(controller->DeviceAt(0)->Claimed());
+    EXPECT_EQ(controller->DeviceAt(0)->DataHandler(), handler) << "the fresh object keeps the handler of the claim";
+    EXPECT_EQ(controller->ReaderThreads(), 0);
     EXPECT_EQ(platform.openHandles(), 0);
 }
 
@@ -198,7 +224,7 @@ TEST_F(HidReader, AnUnpluggedDeviceReportsErrorsUntilItIsReleased)
         if (ui.waitForPost(std::chrono::milliseconds(10)))
             ui.runOne();
     EXPECT_GE(closedErrors(), 2);
-    device->ReleaseDevice();
+    controller->ReleaseDevice(device);
     device = nullptr;
     EXPECT_EQ(controller->DeviceCount(), 0u);
     EXPECT_EQ(platform.openHandles(), 0);
@@ -224,7 +250,8 @@ TEST_F(HidReader, ManyStartsAndStopsUnderTraffic)
 TEST(HidReaderInline, AHandlerOnTheReaderThreadMayStopItsOwnReader)
 {
     // Without a UI thread the handlers run on the reader thread; a stop from
-    // there cannot wait for itself, and the thread ends on its own.
+    // there cannot wait for itself: the thread ends once the handler has
+    // returned, and the controller joins it.
     ScriptedHidPlatform platform;
     InlineUiDispatcher ui;
     platform.plug(fakeDevice("hidraw0"));
@@ -242,12 +269,18 @@ TEST(HidReaderInline, AHandlerOnTheReaderThreadMayStopItsOwnReader)
     ASSERT_EQ(calls, 1);
     EXPECT_FALSE(device->HasReader());
     platform.pushReport(bridge, {0x00, 0xF1, 0x02, 0, 0, 0, 0, 0, 0});
-    device->ReleaseDevice();
+    controller.ReleaseDevice(device);
     // The thread lets go of its handle as it ends.
     while (platform.openHandles() > 0 && std::chrono::steady_clock::now() < limit)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_EQ(platform.openHandles(), 0);
     EXPECT_EQ(calls, 1);
+    // Not detached: the controller joins it on its next pass once it ended.
+    while (controller.ReaderThreads() > 0 && std::chrono::steady_clock::now() < limit) {
+        controller.DeviceChange();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(controller.ReaderThreads(), 0);
 }
 
 } // namespace

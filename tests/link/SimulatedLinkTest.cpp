@@ -46,7 +46,7 @@ struct Link {
     {
         run.reset();
         if (bridge)
-            bridge->ReleaseDevice();
+            controller->ReleaseDevice(bridge);
     }
 
     void connect()
@@ -151,7 +151,7 @@ TEST(SimulatedLink, UnplugAndReplugReachTheControllersHandlers)
     link.sim.unplug();
     link.controller->HandleDeviceNotifications();
     EXPECT_EQ(events, (std::vector<std::string>{"removal USB to Serial"}));
-    link.bridge->ReleaseDevice(); // as the program does on every device change
+    link.controller->ReleaseDevice(link.bridge); // as the program does on every device change
     link.bridge = nullptr;
     EXPECT_EQ(link.controller->DeviceCount(), 0u);
 

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <algorithm>
 #include <optional>
 
@@ -153,6 +155,39 @@ TEST(UsbConnection, ASilentMeterIsAskedAgainThenDropped)
     EXPECT_FALSE(live.core.link().SelectedDevice->HasReader());
     live.advance(5000);
     EXPECT_EQ(live.core.prompts.shown.size(), 1u);
+}
+
+TEST(UsbConnection, TheRecordingTimersStopWhenTheToggleGoesUpButNotOnARemoval)
+{
+    const struct {
+        const char *how;
+        std::function<void(Live &)> act;
+        bool stopped;
+    } cases[] = {
+        {"a click", [](Live &live) { live.form().USBConClick(false); }, true},
+        {"a silent meter", [](Live &live) { live.sim.setMeterSilent(true); live.advance(3500); }, true},
+        {"a click with no cable",
+         [](Live &live) {
+             live.sim.unplug();
+             live.core.link().HidCtl.HandleDeviceNotifications();
+             live.form().Timer1.setEnabled(true);
+             live.form().USBConClick(true);
+         },
+         true},
+        // The original lets the toggle up and keeps recording the last reading.
+        {"a removal", [](Live &live) { live.sim.unplug(); live.core.link().HidCtl.HandleDeviceNotifications(); },
+         false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.how);
+        Live live;
+        live.form().USBConClick(true);
+        live.advance(1000);
+        live.form().Timer1.setEnabled(true);
+        c.act(live);
+        EXPECT_FALSE(live.core.link().USBConDown);
+        EXPECT_EQ(live.form().Timer1.enabled(), !c.stopped);
+    }
 }
 
 TEST(UsbConnection, TheLinkLampGoesDarkThreeTicksAfterTheLastFrame)
