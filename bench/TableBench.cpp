@@ -8,6 +8,12 @@
 // (table + chart points, heap counted by malloc), table_bytes_per_record and
 // chart_bytes_per_record (the stores' own counts), and the cost of the last
 // million appends against the first (flat: no cost grows with the table).
+//
+// BM_TableAppend/distinct:0 and /distinct:1 append 1,000,000 records to the
+// table alone: drifting readings, and records that all differ (each value a
+// text no other record has; functions, units and judgements varying). Their
+// counters: append_ns, table_bytes_per_record (the store's own count) and
+// text_bytes_per_record (each field's distinct texts, once).
 #include "chart/GraphicControl.h"
 #include "chart/PointStore.h"
 #include "meter/MeterReading.h"
@@ -27,6 +33,9 @@
 #include <cstdio>
 #include <memory>
 #include <random>
+#include <string>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -139,6 +148,88 @@ void BM_ReadByIndex(benchmark::State &state)
         benchmark::DoNotOptimize(rig->cds1.at(index(random)));
 }
 BENCHMARK(BM_ReadByIndex);
+
+// One record of a table that drifts (distinct = false) or whose records all
+// differ (distinct = true), the i-th of its kind.
+struct RecordSource {
+    std::mt19937 random{11};
+    DriftingMeter meter;
+    tolmar::MeterReading reading;
+    char value[24] = {};
+
+    tolmar::ReadingRecord next(std::size_t i, bool distinct)
+    {
+        static const char *const functions[] = {"DC", "AC", "AC+DC", "DIODE", "CONT"};
+        static const char *const units[] = {" V", "mV", " A", "mA", "uA", "Ohm", "kOhm", "MOhm", "Hz", "kHz", "nF", "uF", "C", "F", "%"};
+        static const char *const judgements[] = {"AUTO", "MANU", "PASS", "FAIL", "HOLD", ""};
+        tolmar::ReadingRecord r;
+        r.No = static_cast<std::int32_t>(i + 1);
+        if (distinct) {
+            const std::uint64_t v = (i * 7919) % 10'000'019; // a prime stride: no value repeats
+            std::snprintf(value, sizeof value, "%s%llu.%03llu", random() % 4 == 0 ? "-" : "",
+                          static_cast<unsigned long long>(v / 1000), static_cast<unsigned long long>(v % 1000));
+            r.Time = static_cast<std::int32_t>(random() % 86'400'000);
+            r.DCAC = functions[random() % std::size(functions)];
+            r.Unit = units[random() % std::size(units)];
+            r.Auto = judgements[random() % std::size(judgements)];
+            r.Nval = static_cast<std::int32_t>(v);
+            r.Value = value;
+        } else {
+            meter.next(reading);
+            std::snprintf(value, sizeof value, "%s", reading.ValueText.c_str());
+            r.Time = static_cast<std::int32_t>((8 * 3'600'000 + i * 200) % 86'400'000);
+            r.DCAC = "DC";
+            r.Unit = " V";
+            r.Auto = i % 10 == 0 ? "PASS" : "AUTO";
+            r.Nval = static_cast<std::int32_t>(reading.Nval);
+            r.Value = value;
+        }
+        return r;
+    }
+};
+
+void BM_TableAppend(benchmark::State &state)
+{
+    constexpr std::size_t count = 1'000'000;
+    const bool distinct = state.range(0) != 0;
+    // The records are made first, so only the appends are timed.
+    std::vector<tolmar::ReadingRecord> records;
+    std::vector<std::string> values;
+    records.reserve(count);
+    values.reserve(count);
+    RecordSource source;
+    for (std::size_t i = 0; i < count; ++i) {
+        records.push_back(source.next(i, distinct));
+        values.emplace_back(records.back().Value);
+    }
+    for (std::size_t i = 0; i < count; ++i)
+        records[i].Value = values[i];
+    double appendNs = 0, tableBytes = 0, textBytes = 0;
+    for (auto _ : state) {
+        tolmar::ReadingTable table;
+        const auto started = std::chrono::steady_clock::now();
+        for (const tolmar::ReadingRecord &r : records)
+            table.append(r);
+        appendNs = std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - started).count()
+            / static_cast<double>(count);
+        state.PauseTiming();
+        tableBytes = static_cast<double>(table.bytesUsed());
+        std::unordered_set<std::string_view> seen[4];
+        textBytes = 0;
+        for (std::size_t i = 0; i < table.size(); ++i) {
+            const tolmar::ReadingRecord r = table.at(i);
+            const std::string_view texts[] = {r.DCAC, r.Value, r.Unit, r.Auto};
+            for (std::size_t f = 0; f < 4; ++f)
+                if (seen[f].insert(texts[f]).second)
+                    textBytes += static_cast<double>(texts[f].size());
+        }
+        state.ResumeTiming();
+    }
+    state.counters["append_ns"] = appendNs;
+    state.counters["table_bytes_per_record"] = tableBytes / static_cast<double>(count);
+    state.counters["text_bytes_per_record"] = textBytes / static_cast<double>(count);
+}
+BENCHMARK(BM_TableAppend)->ArgName("distinct")->Arg(0)->Arg(1)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
