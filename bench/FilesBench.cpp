@@ -9,7 +9,8 @@
 //   build/bench/bench_files --benchmark_format=json
 //
 // Counters: MB_per_s (file bytes over wall time, the final sync to disk
-// included), file_MB, and for loads peak_heap_MB (the most heap in use while
+// included), MB_per_cpu_s (the same over this thread's processor time, for a
+// machine busy with other work), file_MB, and for loads peak_heap_MB (the most heap in use while
 // loading, above what was in use before) against table_MB (the loaded
 // table's own heap): memory while loading stays at the table's own.
 // table_bytes_per_record is that heap per record, text_bytes_per_record the
@@ -23,6 +24,7 @@
 #include <benchmark/benchmark.h>
 
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -174,40 +176,54 @@ double seconds(std::chrono::steady_clock::time_point since)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
+// Processor time of this thread: on a machine busy with other work, wall
+// time says more about the others than about us.
+double cpuSeconds()
+{
+    timespec t{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
 template <typename Write>
 void saveBench(benchmark::State &state, std::string name, Write write)
 {
     const std::string path = benchFile((distinctCase(state) ? "distinct-" + name : name).c_str());
     const ReadingTableSnapshot rows = millionTable(distinctCase(state)).snapshot();
-    double total = 0;
+    double total = 0, cpu = 0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
+        const double cpuStart = cpuSeconds();
         AtomicFile file(path);
         if (!write(rows, file) || !file.commit())
             state.SkipWithError(("save failed: " + file.error()).c_str());
         const double s = seconds(start);
+        cpu += cpuSeconds() - cpuStart;
         state.SetIterationTime(s);
         total += s;
     }
     const double mb = static_cast<double>(fileSize(path)) / 1e6;
     state.counters["file_MB"] = mb;
     state.counters["MB_per_s"] = mb * static_cast<double>(state.iterations()) / total;
+    state.counters["MB_per_cpu_s"] = mb * static_cast<double>(state.iterations()) / cpu;
 }
 
 template <typename Read>
 void loadBench(benchmark::State &state, const std::string &path, Read read)
 {
-    double total = 0;
+    double total = 0, cpu = 0;
     double peak = 0, tableBytes = 0, textBytes = 0;
     std::size_t rows = 0;
     for (auto _ : state) {
         const std::int64_t before = heapNow.load();
         heapPeak.store(before);
         const auto start = std::chrono::steady_clock::now();
+        const double cpuStart = cpuSeconds();
         ReadingTable table;
         FileSource source(path);
         const LoadResult result = read(source, table);
         const double s = seconds(start);
+        cpu += cpuSeconds() - cpuStart;
         if (!result.loaded())
             state.SkipWithError(("load failed: " + result.where()).c_str());
         state.SetIterationTime(s);
@@ -222,6 +238,7 @@ void loadBench(benchmark::State &state, const std::string &path, Read read)
     const double mb = static_cast<double>(fileSize(path)) / 1e6;
     state.counters["file_MB"] = mb;
     state.counters["MB_per_s"] = mb * static_cast<double>(state.iterations()) / total;
+    state.counters["MB_per_cpu_s"] = mb * static_cast<double>(state.iterations()) / cpu;
     state.counters["peak_heap_MB"] = peak / 1e6;
     state.counters["table_MB"] = tableBytes / 1e6;
     state.counters["rows"] = static_cast<double>(rows);
