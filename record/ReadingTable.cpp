@@ -70,7 +70,6 @@ public:
     static constexpr std::size_t blockShift = 16;
     static constexpr std::size_t maxBlockBytes = std::size_t{1} << blockShift;
     static constexpr std::size_t maxBlocks = std::size_t{1} << (32 - blockShift);
-    static constexpr std::size_t maxKeyBytes = 255;
 
     static std::string_view key(const char *const *blocks, std::uint32_t id)
     {
@@ -84,7 +83,7 @@ public:
 
     // The hash of a key about to be interned, its group fetched meanwhile:
     // a table of many keys has the group far from the cache.
-    std::uint64_t prepare(std::string_view key)
+    std::uint64_t prepare(std::string_view key) const
     {
         const std::uint64_t hash = hashKey(key);
         if (m_groupCount != 0)
@@ -102,7 +101,7 @@ public:
         // Consecutive records mostly repeat their mode, often their value.
         if (m_last != 0 && keyOf(m_last) == key)
             return m_last;
-        if ((m_count + 1) * 8 > m_groupCount * Group::slots * 7)
+        if ((m_indexed + 1) * 8 > m_groupCount * Group::slots * 7)
             grow();
         const auto tag = static_cast<std::uint8_t>(hash >> 56);
         for (std::size_t g = hash & (m_groupCount - 1);; g = (g + 1) & (m_groupCount - 1)) {
@@ -115,26 +114,48 @@ public:
                 group.tags[group.used] = tag;
                 group.ids[group.used] = id;
                 ++group.used;
-                ++m_count;
+                ++m_indexed;
                 return m_last = id;
             }
         }
     }
 
+    bool canAdopt(const TextStore &other) const { return m_starts.size() + other.m_starts.size() <= maxBlocks; }
+
+    // Takes `other`'s blocks in after this store's own, as they are (see
+    // canAdopt); an id of `other` is an id here once `shift` is added. Its
+    // keys are indexed at the next growth: until then a key of both may be
+    // stored twice, which costs memory only.
+    void adopt(std::shared_ptr<TextStore> other, std::uint32_t &shift)
+    {
+        shift = static_cast<std::uint32_t>(m_starts.size() << blockShift);
+        if (other->m_keys == 0)
+            return;
+        m_starts.insert(m_starts.end(), other->m_starts.begin(), other->m_starts.end());
+        m_used.insert(m_used.end(), other->m_used.begin(), other->m_used.end());
+        m_keys += other->m_keys;
+        m_room = 0; // new keys go to a block of this store's own
+        // Its index is of no more use: snapshots only read.
+        other->m_groupMemory.reset();
+        other->m_groups = nullptr;
+        other->m_groupCount = other->m_indexed = 0;
+        m_adopted.push_back(std::move(other));
+    }
+
     std::size_t bytesUsed() const
     {
-        std::size_t bytes = (m_groupCount + 1) * sizeof(Group) + m_starts.capacity() * sizeof(m_starts[0])
+        std::size_t bytes = m_ownBytes + (m_groupCount + 1) * sizeof(Group) + m_starts.capacity() * sizeof(m_starts[0])
             + m_used.capacity() * sizeof(m_used[0]) + m_blocks.capacity() * sizeof(m_blocks[0]);
-        for (std::size_t b = 0; b < m_blocks.size(); ++b)
-            bytes += blockBytes(b);
+        for (const auto &store : m_adopted)
+            bytes += store->bytesUsed();
         return bytes;
     }
 
 private:
     // Blocks start small, so a table with a few texts stays small.
-    static std::size_t blockBytes(std::size_t block)
+    static std::size_t blockBytes(std::size_t ownBlock)
     {
-        return std::min(maxBlockBytes, std::size_t{1024} << std::min<std::size_t>(block, blockShift));
+        return std::min(maxBlockBytes, std::size_t{1024} << std::min<std::size_t>(ownBlock, blockShift));
     }
 
     // A multiply-and-fold hash over 8-byte words; the index takes its low
@@ -166,31 +187,40 @@ private:
 
     std::uint32_t store(std::string_view key)
     {
-        if (m_blocks.empty() || m_used.back() + 1 + key.size() > blockBytes(m_blocks.size() - 1)) {
-            if (m_blocks.size() == maxBlocks)
+        if (m_room < 1 + key.size()) {
+            if (m_starts.size() == maxBlocks)
                 throw std::length_error("the reading table holds too many different texts");
-            m_blocks.push_back(std::make_unique<char[]>(blockBytes(m_blocks.size())));
+            const std::size_t bytes = blockBytes(m_blocks.size());
+            m_blocks.push_back(std::make_unique<char[]>(bytes)); // zeroed
             m_starts.push_back(m_blocks.back().get());
-            m_used.push_back(m_blocks.size() == 1 ? 1 : 0); // offset 0 of block 0 would be id 0
+            m_used.push_back(m_starts.size() == 1 ? 1 : 0); // offset 0 of block 0 would be id 0
+            m_room = bytes - m_used.back();
+            m_ownBytes += bytes;
         }
-        const std::size_t block = m_blocks.size() - 1;
+        const std::size_t block = m_starts.size() - 1;
         char *entry = m_blocks.back().get() + m_used.back();
         entry[0] = static_cast<char>(key.size());
         std::memcpy(entry + 1, key.data(), key.size());
         const auto id = static_cast<std::uint32_t>(block << blockShift | m_used.back());
         m_used.back() += static_cast<std::uint32_t>(1 + key.size());
+        m_room -= 1 + key.size();
+        ++m_keys;
         return id;
     }
 
-    // Twice the groups, filled from the blocks in the order keys came; each
-    // run of keys has its groups fetched ahead, as they lie anywhere.
+    // At least twice the groups, enough for every key stored, filled from
+    // the blocks in the order keys came; each run of keys has its groups
+    // fetched ahead, as they lie anywhere.
     void grow()
     {
-        const std::size_t groupCount = m_groupCount == 0 ? 1 : m_groupCount * 2;
+        std::size_t groupCount = m_groupCount == 0 ? 1 : m_groupCount * 2;
+        while ((m_keys + 1) * 8 > groupCount * Group::slots * 7)
+            groupCount *= 2;
         m_groupMemory = std::make_unique<char[]>((groupCount + 1) * sizeof(Group)); // zeroed: every group empty
         const auto address = reinterpret_cast<std::uintptr_t>(m_groupMemory.get());
         m_groups = reinterpret_cast<Group *>((address + sizeof(Group) - 1) & ~(std::uintptr_t{sizeof(Group)} - 1));
         m_groupCount = groupCount;
+        m_indexed = 0;
         constexpr std::size_t run = 16;
         std::uint64_t hashes[run];
         std::uint32_t ids[run];
@@ -205,18 +235,23 @@ private:
                 group.ids[group.used] = ids[k];
                 ++group.used;
             }
+            m_indexed += held;
             held = 0;
         };
-        for (std::size_t b = 0; b < m_blocks.size(); ++b) {
-            const char *const start = m_blocks[b].get();
-            for (std::size_t at = b == 0 ? 1 : 0; at < m_used[b];) {
-                const std::string_view key(start + at + 1, static_cast<unsigned char>(start[at]));
-                hashes[held] = hashKey(key);
+        for (std::size_t b = 0; b < m_starts.size(); ++b) {
+            const char *const start = m_starts[b];
+            for (std::size_t at = 0; at < m_used[b];) {
+                const std::size_t length = static_cast<unsigned char>(start[at]);
+                if (length == 0) { // the byte before the first key of a store
+                    ++at;
+                    continue;
+                }
+                hashes[held] = hashKey({start + at + 1, length});
                 ids[held] = static_cast<std::uint32_t>(b << blockShift | at);
                 __builtin_prefetch(&m_groups[hashes[held] & (groupCount - 1)], 1);
                 if (++held == run)
                     place();
-                at += 1 + key.size();
+                at += 1 + length;
             }
         }
         place();
@@ -236,13 +271,17 @@ private:
     };
     static_assert(sizeof(Group) == 64);
 
-    std::vector<std::unique_ptr<char[]>> m_blocks;
-    std::vector<const char *> m_starts; // m_blocks' starts, for readers
-    std::vector<std::uint32_t> m_used;  // bytes used of each block
+    std::vector<std::unique_ptr<char[]>> m_blocks; // this store's own
+    std::vector<const char *> m_starts;            // every block's start, adopted ones included, by id
+    std::vector<std::uint32_t> m_used;             // bytes used of each block, by id
+    std::vector<std::shared_ptr<const TextStore>> m_adopted;
+    std::size_t m_room = 0;     // bytes left in the last block, when it is this store's own
+    std::size_t m_ownBytes = 0; // of m_blocks
+    std::size_t m_keys = 0;     // stored
     std::unique_ptr<char[]> m_groupMemory;
-    Group *m_groups = nullptr; // m_groupMemory at a cache line
+    Group *m_groups = nullptr;    // m_groupMemory at a cache line
     std::size_t m_groupCount = 0; // a power of two
-    std::size_t m_count = 0; // keys stored
+    std::size_t m_indexed = 0;    // keys in the index
     std::uint32_t m_last = 0;
 };
 
@@ -351,10 +390,44 @@ void ReadingTable::append(ReadingTable &&rows)
         m_values = std::move(rows.m_values);
         m_modes = std::move(rows.m_modes);
         m_count = rows.m_count;
+    } else if (m_values->canAdopt(*rows.m_values) && m_modes->canAdopt(*rows.m_modes)) {
+        // This table's stores take the other's blocks in; the records are
+        // copied column by column, a run at a time, their ids moved past this
+        // table's blocks. Each source chunk is let go as soon as it is
+        // copied, so memory does not double.
+        std::uint32_t valueShift = 0, modeShift = 0;
+        m_values->adopt(std::move(rows.m_values), valueShift);
+        m_modes->adopt(std::move(rows.m_modes), modeShift);
+        std::size_t from = 0;
+        while (from < rows.m_count) {
+            const std::size_t row = m_count & (Chunk::rows - 1);
+            if (row == 0)
+                m_chunks.push_back(std::shared_ptr<Chunk>(new Chunk));
+            Chunk &to = *m_chunks.back();
+            std::shared_ptr<Chunk> &source = rows.m_chunks[from >> Chunk::shift];
+            const std::size_t sourceRow = from & (Chunk::rows - 1);
+            const std::size_t n = std::min({Chunk::rows - row, Chunk::rows - sourceRow, rows.m_count - from});
+            const auto copy = [&](auto &target, const auto &column) {
+                std::memcpy(&target[row], &column[sourceRow], n * sizeof(column[0]));
+            };
+            copy(to.no, source->no);
+            copy(to.time, source->time);
+            copy(to.nval, source->nval);
+            copy(to.nulls, source->nulls);
+            copy(to.state, source->state);
+            for (std::size_t i = 0; i < n; ++i) {
+                const std::uint32_t value = source->value[sourceRow + i];
+                const std::uint32_t mode = source->mode[sourceRow + i];
+                to.value[row + i] = value == 0 ? 0 : value + valueShift;
+                to.mode[row + i] = mode == 0 ? 0 : mode + modeShift;
+            }
+            m_count += n;
+            from += n;
+            if ((from & (Chunk::rows - 1)) == 0 || from == rows.m_count)
+                source.reset();
+        }
     } else {
-        // Ids belong to their own store: each record is appended with its
-        // texts (already cut), and each source chunk is let go as soon as it
-        // is copied, so memory does not double.
+        // Past four gigabytes of texts in a store: each record appended anew.
         const TextBlocks source = rows.textBlocks();
         for (std::size_t from = 0; from < rows.m_count; ++from) {
             appendCut(read(rows.m_chunks, source, from));

@@ -61,9 +61,9 @@ class ReadingTableSnapshot;
 // 32-bit ids, one of its Value text and one of its mode (the DC/AC, Unit and
 // Auto texts together). Each distinct value and each distinct mode is kept
 // once, in blocks that never move, and found again through a flat
-// open-addressing index (twelve slots to a cache line): a meter's readings repeat and cost
-// little more than the 22 bytes; records that all differ (a file from
-// elsewhere) cost about 12 bytes more each, plus their texts.
+// open-addressing index (twelve slots to a cache line). A meter's readings
+// repeat and cost little more than the 22 bytes; records that all differ (a
+// file from elsewhere) cost about 10 bytes more each, plus their texts.
 //
 // Records live in fixed chunks that are never moved or changed once written,
 // so a snapshot (a row count plus shared ownership of the chunks and texts)
@@ -86,9 +86,7 @@ public:
     // as the table is not cleared or replaced.
     ReadingRecord at(std::size_t index) const;
     // Moves all records of `rows` to the end of this table, `rows` is left
-    // empty. Into an empty table the records and their texts change hands as
-    // they are; otherwise each record is appended, its texts kept once in
-    // this table's own store.
+    // empty. Texts are not copied: this table keeps the other's text stores.
     void append(ReadingTable &&rows);
     void clear();
     ReadingTableSnapshot snapshot() const;

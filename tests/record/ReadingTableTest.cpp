@@ -295,6 +295,48 @@ TEST(ReadingTableRecords, BytesPerRecordStayFlatWhenEveryValueDiffers)
     }
 }
 
+// Appending a table to one that has records takes the other's texts in as
+// they are: every record reads back, later appends find texts of both, and a
+// snapshot of the appended table keeps its rows through a clear.
+TEST(ReadingTableRecords, AnAppendedTablesTextsReadBackBesideTheTablesOwn)
+{
+    const struct {
+        std::size_t before, appended;
+    } cases[] = {{3, 10}, {70'000, 70'000}, {100'000, 5}, {5, 100'000}};
+    const auto value = [](std::size_t i, bool appended) { return (appended ? "b" : "a") + std::to_string(i); };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::to_string(c.before) + " + " + std::to_string(c.appended));
+        ReadingTable table;
+        for (std::size_t i = 0; i < c.before; ++i)
+            table.append(reading(static_cast<int>(i), value(i, false)));
+        ReadingTable rows;
+        for (std::size_t i = 0; i < c.appended; ++i) {
+            ReadingRecord r = reading(static_cast<int>(i), value(i, true));
+            r.Unit = std::to_string(i % 300);
+            rows.append(r);
+        }
+        const ReadingTableSnapshot appended = rows.snapshot();
+        table.append(std::move(rows));
+        // Texts of both tables again, and new ones, past the index's growth.
+        const std::size_t more = 2 * (c.before + c.appended) + 1000;
+        for (std::size_t i = 0; i < more; ++i)
+            table.append(reading(0, value(i / 2, i % 2 == 1)));
+        ASSERT_EQ(table.size(), c.before + c.appended + more);
+        for (std::size_t i = 0; i < table.size(); ++i) {
+            const ReadingRecord r = table.at(i);
+            if (i < c.before)
+                ASSERT_EQ(r.Value, value(i, false)) << i;
+            else if (i < c.before + c.appended)
+                ASSERT_TRUE(r.Value == value(i - c.before, true) && r.Unit == std::to_string((i - c.before) % 300)) << i;
+            else
+                ASSERT_EQ(r.Value, value((i - c.before - c.appended) / 2, (i - c.before - c.appended) % 2 == 1)) << i;
+        }
+        table.clear();
+        ASSERT_EQ(appended.size(), c.appended);
+        EXPECT_EQ(appended.at(c.appended - 1).Value, value(c.appended - 1, true));
+    }
+}
+
 // A snapshot reads its texts on another thread while the table stores new
 // ones (new blocks, a growing index) and is then cleared.
 TEST(ReadingTableSnapshots, ASnapshotReadsItsTextsWhileTheTableStoresNewOnes)
