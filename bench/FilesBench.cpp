@@ -1,13 +1,20 @@
 // The data files at scale: a table of 1,000,000 records (about 110 MB of
 // packet) saved, exported, loaded and imported through real files, and a
-// packet of 10,000,001 records loaded end to end.
+// packet of 10,000,001 records loaded end to end. Each 1,000,000-record case
+// runs on two tables: /drifting, a meter's day whose readings repeat, and
+// /distinct, where every record's value is a text no other record has and
+// the function, unit and judgement vary (a file from elsewhere, a long mixed
+// session).
 //
 //   build/bench/bench_files --benchmark_format=json
 //
 // Counters: MB_per_s (file bytes over wall time, the final sync to disk
-// included), file_MB, and for loads peak_heap_MB (the most heap in use while
+// included), MB_per_cpu_s (the same over this thread's processor time, for a
+// machine busy with other work), file_MB, and for loads peak_heap_MB (the most heap in use while
 // loading, above what was in use before) against table_MB (the loaded
 // table's own heap): memory while loading stays at the table's own.
+// table_bytes_per_record is that heap per record, text_bytes_per_record the
+// bytes of the distinct texts themselves (each field's distinct texts, once).
 #include "files/ByteStreams.h"
 #include "files/Packet.h"
 #include "files/TextTable.h"
@@ -17,6 +24,7 @@
 #include <benchmark/benchmark.h>
 
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -27,6 +35,8 @@
 #include <new>
 #include <random>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 
 // Heap in use, counted at every allocation of this program.
 namespace {
@@ -93,10 +103,60 @@ ReadingTable makeTable(std::size_t count)
     return table;
 }
 
-const ReadingTable &millionTable()
+// Records that all differ: the value a text of its own (a prime stride
+// through 10,000,019 numbers, so none repeats), the function, unit and
+// judgement drawn at random, the time a random time of day.
+ReadingTable makeDistinctTable(std::size_t count)
 {
-    static const ReadingTable table = makeTable(1'000'000);
+    static const char *const functions[] = {"DC", "AC", "AC+DC", "DIODE", "CONT"};
+    static const char *const units[] = {" V", "mV", " A", "mA", "uA", "Ohm", "kOhm", "MOhm", "Hz", "kHz", "nF", "uF", "C", "F", "%"};
+    static const char *const judgements[] = {"AUTO", "MANU", "PASS", "FAIL", "HOLD", ""};
+    ReadingTable table;
+    std::mt19937 random(11);
+    char value[24];
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint64_t v = (i * 7919) % 10'000'019;
+        std::snprintf(value, sizeof value, "%s%llu.%03llu", random() % 4 == 0 ? "-" : "",
+                      static_cast<unsigned long long>(v / 1000), static_cast<unsigned long long>(v % 1000));
+        ReadingRecord r;
+        r.No = static_cast<std::int32_t>(i + 1);
+        r.Time = static_cast<std::int32_t>(random() % 86'400'000);
+        r.DCAC = functions[random() % std::size(functions)];
+        r.Value = value;
+        r.Unit = units[random() % std::size(units)];
+        r.Auto = judgements[random() % std::size(judgements)];
+        r.Nval = static_cast<std::int32_t>(v);
+        table.append(r);
+    }
     return table;
+}
+
+// state.range(0): 0 for the drifting table, 1 for the distinct one.
+bool distinctCase(const benchmark::State &state)
+{
+    return state.range(0) != 0;
+}
+
+const ReadingTable &millionTable(bool distinct)
+{
+    static const ReadingTable drifting = makeTable(1'000'000);
+    static const ReadingTable different = makeDistinctTable(1'000'000);
+    return distinct ? different : drifting;
+}
+
+// The bytes of a table's distinct texts, each field's counted once.
+std::size_t distinctTextBytes(const ReadingTable &table)
+{
+    std::unordered_set<std::string_view> seen[4];
+    std::size_t bytes = 0;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const ReadingRecord r = table.at(i);
+        const std::string_view texts[] = {r.DCAC, r.Value, r.Unit, r.Auto};
+        for (std::size_t f = 0; f < 4; ++f)
+            if (seen[f].insert(texts[f]).second)
+                bytes += texts[f].size();
+    }
+    return bytes;
 }
 
 std::string benchFile(const char *name)
@@ -116,40 +176,54 @@ double seconds(std::chrono::steady_clock::time_point since)
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
-template <typename Write>
-void saveBench(benchmark::State &state, const char *name, Write write)
+// Processor time of this thread: on a machine busy with other work, wall
+// time says more about the others than about us.
+double cpuSeconds()
 {
-    const std::string path = benchFile(name);
-    const ReadingTableSnapshot rows = millionTable().snapshot();
-    double total = 0;
+    timespec t{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+template <typename Write>
+void saveBench(benchmark::State &state, std::string name, Write write)
+{
+    const std::string path = benchFile((distinctCase(state) ? "distinct-" + name : name).c_str());
+    const ReadingTableSnapshot rows = millionTable(distinctCase(state)).snapshot();
+    double total = 0, cpu = 0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
+        const double cpuStart = cpuSeconds();
         AtomicFile file(path);
         if (!write(rows, file) || !file.commit())
             state.SkipWithError(("save failed: " + file.error()).c_str());
         const double s = seconds(start);
+        cpu += cpuSeconds() - cpuStart;
         state.SetIterationTime(s);
         total += s;
     }
     const double mb = static_cast<double>(fileSize(path)) / 1e6;
     state.counters["file_MB"] = mb;
     state.counters["MB_per_s"] = mb * static_cast<double>(state.iterations()) / total;
+    state.counters["MB_per_cpu_s"] = mb * static_cast<double>(state.iterations()) / cpu;
 }
 
 template <typename Read>
 void loadBench(benchmark::State &state, const std::string &path, Read read)
 {
-    double total = 0;
-    double peak = 0, tableBytes = 0;
+    double total = 0, cpu = 0;
+    double peak = 0, tableBytes = 0, textBytes = 0;
     std::size_t rows = 0;
     for (auto _ : state) {
         const std::int64_t before = heapNow.load();
         heapPeak.store(before);
         const auto start = std::chrono::steady_clock::now();
+        const double cpuStart = cpuSeconds();
         ReadingTable table;
         FileSource source(path);
         const LoadResult result = read(source, table);
         const double s = seconds(start);
+        cpu += cpuSeconds() - cpuStart;
         if (!result.loaded())
             state.SkipWithError(("load failed: " + result.where()).c_str());
         state.SetIterationTime(s);
@@ -157,13 +231,24 @@ void loadBench(benchmark::State &state, const std::string &path, Read read)
         peak = static_cast<double>(heapPeak.load() - before);
         tableBytes = static_cast<double>(table.bytesUsed());
         rows = table.size();
+        state.PauseTiming();
+        textBytes = static_cast<double>(distinctTextBytes(table));
+        state.ResumeTiming();
     }
     const double mb = static_cast<double>(fileSize(path)) / 1e6;
     state.counters["file_MB"] = mb;
     state.counters["MB_per_s"] = mb * static_cast<double>(state.iterations()) / total;
+    state.counters["MB_per_cpu_s"] = mb * static_cast<double>(state.iterations()) / cpu;
     state.counters["peak_heap_MB"] = peak / 1e6;
     state.counters["table_MB"] = tableBytes / 1e6;
     state.counters["rows"] = static_cast<double>(rows);
+    state.counters["table_bytes_per_record"] = rows ? tableBytes / static_cast<double>(rows) : 0;
+    state.counters["text_bytes_per_record"] = rows ? textBytes / static_cast<double>(rows) : 0;
+}
+
+std::string caseFile(const benchmark::State &state, const char *name)
+{
+    return benchFile(distinctCase(state) ? (std::string("distinct-") + name).c_str() : name);
 }
 
 PosixLocale &locale()
@@ -185,14 +270,14 @@ void BM_ExportText(benchmark::State &state)
 
 void BM_LoadPacket(benchmark::State &state)
 {
-    loadBench(state, benchFile("1m.xml"), [](ByteSource &source, ReadingTable &table) {
+    loadBench(state, caseFile(state, "1m.xml"), [](ByteSource &source, ReadingTable &table) {
         return readPacket(source, table);
     });
 }
 
 void BM_ImportText(benchmark::State &state)
 {
-    loadBench(state, benchFile("1m.txt"), [](ByteSource &source, ReadingTable &table) {
+    loadBench(state, caseFile(state, "1m.txt"), [](ByteSource &source, ReadingTable &table) {
         return importText(source, locale(), table);
     });
 }
@@ -215,10 +300,11 @@ void BM_LoadPacket10M(benchmark::State &state)
 
 } // namespace
 
-BENCHMARK(BM_SavePacket)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_ExportText)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_LoadPacket)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_ImportText)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+// The loads read what the saves wrote: the saves run first.
+BENCHMARK(BM_SavePacket)->ArgName("distinct")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_ExportText)->ArgName("distinct")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_LoadPacket)->ArgName("distinct")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_ImportText)->ArgName("distinct")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_LoadPacket10M)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
 BENCHMARK_MAIN();

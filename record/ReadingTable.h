@@ -7,7 +7,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace tolmar {
@@ -58,12 +57,18 @@ class ReadingTableSnapshot;
 // The reading table cds1: an append-only store of records, built for a
 // "limitless" recording of ten million of them.
 //
-// A record costs 22 bytes: its numbers in columns, and one pointer to its four
-// texts, which are kept once per distinct combination (a meter shows few
-// distinct values, units and functions, so combinations repeat). Records live
-// in fixed chunks that are never moved or changed once written, so a snapshot
-// (a row count plus shared ownership of the chunks and texts) can be read on
-// another thread while recording goes on, and outlives a clear.
+// A record costs 22 bytes whatever the data: its numbers in columns, and two
+// 32-bit ids, one of its Value text and one of its mode (the DC/AC, Unit and
+// Auto texts together). Each distinct value and each distinct mode is kept
+// once, in blocks that never move, and found again through a flat
+// open-addressing index (twelve slots to a cache line). A meter's readings
+// repeat and cost little more than the 22 bytes; records that all differ (a
+// file from elsewhere) cost about 10 bytes more each, plus their texts.
+//
+// Records live in fixed chunks that are never moved or changed once written,
+// so a snapshot (a row count plus shared ownership of the chunks and texts)
+// can be read on another thread while recording goes on, and outlives a
+// clear.
 class ReadingTable {
 public:
     ReadingTable();
@@ -81,7 +86,7 @@ public:
     // as the table is not cleared or replaced.
     ReadingRecord at(std::size_t index) const;
     // Moves all records of `rows` to the end of this table, `rows` is left
-    // empty. Texts are not copied: this table keeps the other's text store.
+    // empty. Texts are not copied: this table keeps the other's text stores.
     void append(ReadingTable &&rows);
     void clear();
     ReadingTableSnapshot snapshot() const;
@@ -95,11 +100,20 @@ public:
 private:
     friend class ReadingTableSnapshot;
     struct Chunk;
-    class TextPool;
-    static ReadingRecord read(const std::vector<std::shared_ptr<Chunk>> &chunks, std::size_t index);
+    class TextStore;
+    // Where a reader finds texts by id: the start of each block of a store.
+    struct TextBlocks {
+        const char *const *values;
+        const char *const *modes;
+    };
+    static ReadingRecord read(const std::vector<std::shared_ptr<Chunk>> &chunks, TextBlocks texts,
+                              std::size_t index);
+    void appendCut(const ReadingRecord &record);
+    TextBlocks textBlocks() const;
 
     std::vector<std::shared_ptr<Chunk>> m_chunks;
-    std::shared_ptr<TextPool> m_texts;
+    std::shared_ptr<TextStore> m_values;
+    std::shared_ptr<TextStore> m_modes;
     std::size_t m_count = 0;
     std::uint64_t m_generation = 0;
 };
@@ -115,7 +129,12 @@ public:
 private:
     friend class ReadingTable;
     std::vector<std::shared_ptr<ReadingTable::Chunk>> m_chunks;
-    std::shared_ptr<ReadingTable::TextPool> m_texts;
+    std::shared_ptr<const ReadingTable::TextStore> m_values;
+    std::shared_ptr<const ReadingTable::TextStore> m_modes;
+    // The stores' block lists as they were: the table's own lists grow
+    // (and move) as it appends.
+    std::vector<const char *> m_valueBlocks;
+    std::vector<const char *> m_modeBlocks;
     std::size_t m_count = 0;
 };
 
