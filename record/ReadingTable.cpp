@@ -200,7 +200,8 @@ private:
         const std::size_t block = m_starts.size() - 1;
         char *entry = m_blocks.back().get() + m_used.back();
         entry[0] = static_cast<char>(key.size());
-        std::memcpy(entry + 1, key.data(), key.size());
+        if (!key.empty())
+            std::memcpy(entry + 1, key.data(), key.size());
         const auto id = static_cast<std::uint32_t>(block << blockShift | m_used.back());
         m_used.back() += static_cast<std::uint32_t>(1 + key.size());
         m_room -= 1 + key.size();
@@ -298,6 +299,8 @@ std::string_view modeKey(std::string_view dcac, std::string_view unit, std::stri
     for (const std::string_view text : {dcac, unit, automatic})
         *p++ = static_cast<char>(text.size());
     for (const std::string_view text : {dcac, unit, automatic}) {
+        if (text.empty())
+            continue; // an empty view may have no data pointer at all
         std::memcpy(p, text.data(), text.size());
         p += text.size();
     }

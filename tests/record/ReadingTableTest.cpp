@@ -84,6 +84,15 @@ TEST(ReadingTableRecords, NullsAndChangeStatesAreKept)
     EXPECT_EQ(second.Value, "1.234");
     EXPECT_EQ(second.Unit, " V");
     EXPECT_EQ(second.Auto, "pass");
+
+    // A file's record with some texts and not others: the missing ones are
+    // views without data (the sanitizer build checks they are never copied).
+    ReadingRecord partial;
+    partial.Unit = "mV";
+    table.append(partial);
+    EXPECT_EQ(table.at(2).DCAC, "");
+    EXPECT_EQ(table.at(2).Unit, "mV");
+    EXPECT_EQ(table.at(2).Auto, "");
 }
 
 TEST(ReadingTableRecords, ManyChunksReadBackAndRepeatedTextsAreKeptOnce)
