@@ -1,5 +1,7 @@
 #include "record/ReadingTable.h"
 
+#include "platform/TextEncoding.h"
+
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
@@ -8,24 +10,11 @@ namespace tolmar {
 
 namespace {
 
-// The length of the UTF-8 sequence that starts at text[at], or 0 when it is
-// not one (a stray continuation byte, an overlong or cut-off sequence).
-std::size_t utf8SequenceLength(std::string_view text, std::size_t at)
+// The length of the character at text[at]: 1 for ASCII, 2 to 4 for a UTF-8
+// sequence, 0 when the bytes there are not UTF-8.
+std::size_t utf8CharacterAt(std::string_view text, std::size_t at)
 {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(at);
-    std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
-                                         : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
-    if (length == 0 || at + length > text.size())
-        return 0;
-    for (std::size_t i = 1; i < length; ++i)
-        if ((byte(at + i) & 0xC0) != 0x80)
-            return 0;
-    // No overlong three- and four-byte forms, no surrogates, nothing past U+10FFFF.
-    if ((lead == 0xE0 && byte(at + 1) < 0xA0) || (lead == 0xED && byte(at + 1) > 0x9F)
-        || (lead == 0xF0 && byte(at + 1) < 0x90) || (lead == 0xF4 && byte(at + 1) > 0x8F))
-        return 0;
-    return length;
+    return static_cast<unsigned char>(text[at]) < 0x80 ? 1 : utf8SequenceAt(text, at);
 }
 
 // Null flags of a record.
@@ -43,14 +32,14 @@ std::string_view cutToFieldWidth(std::string_view text)
     for (std::size_t characters = 0; characters < stringFieldWidth; ++characters) {
         if (at == text.size())
             return text;
-        const std::size_t length = utf8SequenceLength(text, at);
+        const std::size_t length = utf8CharacterAt(text, at);
         if (length == 0)
             return text.substr(0, stringFieldWidth); // not UTF-8: bytes
         at += length;
     }
     // The rest must be UTF-8 as well, or the text is cut as bytes.
     for (std::size_t i = at; i < text.size();) {
-        const std::size_t length = utf8SequenceLength(text, i);
+        const std::size_t length = utf8CharacterAt(text, i);
         if (length == 0)
             return text.substr(0, stringFieldWidth);
         i += length;
