@@ -1,5 +1,7 @@
 #include "platform/posix/PosixLocale.h"
 
+#include <cstring>
+
 #include <langinfo.h>
 #include <time.h>
 
@@ -112,13 +114,39 @@ std::string PosixLocale::formatLongTime(const TimeOfDay &time) const
     return std::string(text, n);
 }
 
+namespace {
+
+// "HH:MM:SS" and blanks after it, read as strptime reads it with "%H:%M:%S"
+// (hours to 23, minutes to 59, seconds to 61); nullopt for any other form,
+// which goes to strptime itself.
+std::optional<std::optional<TimeOfDay>> plainTwentyFourHourTime(std::string_view text)
+{
+    const auto digit = [&](std::size_t i) { return text[i] >= '0' && text[i] <= '9'; };
+    if (text.size() < 8 || !digit(0) || !digit(1) || text[2] != ':' || !digit(3) || !digit(4) || text[5] != ':'
+        || !digit(6) || !digit(7) || text.find_first_not_of(' ', 8) != std::string_view::npos)
+        return std::nullopt;
+    const auto number = [&](std::size_t i) { return (text[i] - '0') * 10 + (text[i + 1] - '0'); };
+    const int hour = number(0), minute = number(3), second = number(6);
+    if (hour > 23 || minute > 59 || second > 61)
+        return std::optional<TimeOfDay>();
+    return std::optional<TimeOfDay>(TimeOfDay{hour, minute, second});
+}
+
+} // namespace
+
 std::optional<TimeOfDay> PosixLocale::parseLongTime(std::string_view text) const
 {
     std::lock_guard lock(m_mutex);
     locale_t loc = current(m_time);
+    const char *format = nl_langinfo_l(T_FMT, loc);
+    // An import of a million distinct times would spend most of its time in
+    // strptime; the 24-hour form the export writes is read here directly.
+    if (std::strcmp(format, "%H:%M:%S") == 0 || std::strcmp(format, "%T") == 0)
+        if (const auto plain = plainTwentyFourHourTime(text))
+            return *plain;
     const std::string copy(text);
     std::tm tm{};
-    const char *end = strptime_l(copy.c_str(), nl_langinfo_l(T_FMT, loc), &tm, loc);
+    const char *end = strptime_l(copy.c_str(), format, &tm, loc);
     if (!end)
         return std::nullopt;
     while (*end == ' ')

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 
@@ -81,6 +82,29 @@ TEST_F(PosixLocaleTest, SeparatorFollowsTheEnvironmentAtEveryCall)
     EXPECT_EQ(locale.decimalSeparator(), ",");
     ::setenv("LANG", "xx_NOWHERE.UTF-8", 1);
     EXPECT_EQ(locale.decimalSeparator(), ".") << "a locale that is not installed reads as C";
+}
+
+// The 24-hour times of the C and German locales are read without strptime;
+// the system's parser is the judge of what they must give.
+TEST_F(PosixLocaleTest, TwentyFourHourTimesReadAsTheSystemReadsThem)
+{
+    PosixLocale locale(s_root.string());
+    const auto system = [](const char *text) -> std::optional<TimeOfDay> {
+        std::tm tm{};
+        const char *end = ::strptime(text, "%H:%M:%S", &tm);
+        while (end && *end == ' ')
+            ++end;
+        if (!end || *end != '\0')
+            return std::nullopt;
+        return TimeOfDay{tm.tm_hour, tm.tm_min, tm.tm_sec};
+    };
+    for (const char *language : {"C", "de_DE.UTF-8"}) {
+        ::setenv("LC_ALL", language, 1);
+        for (const char *text : {"00:00:00", "14:07:09", "23:59:59", "23:59:60", "23:59:61", "23:59:62", "24:00:00",
+                                 "12:60:00", "14:07:09  ", "14:07:09x", " 14:07:09", "4:07:09", "14:7:09",
+                                 "14:07", "14-07-09", "1a:07:09", ""})
+            EXPECT_EQ(locale.parseLongTime(text), system(text)) << language << " \"" << text << '"';
+    }
 }
 
 TEST_F(PosixLocaleTest, DayNamesAndLongTimeInTheUsersLanguage)
