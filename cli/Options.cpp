@@ -145,7 +145,10 @@ int OptionTable::parse(const Args &args, std::ostream &err)
     for (const auto &[kind, text] : m_app->leftOver()) {
         if (kind == CLI::detail::Classifier::POSITIONAL_MARK)
             continue;
-        if (kind != CLI::detail::Classifier::NONE || !m_arguments)
+        // No command has short options: "-in.txt" is a name, as it always
+        // was; only "--..." is an option.
+        const bool argument = kind == CLI::detail::Classifier::NONE || kind == CLI::detail::Classifier::SHORT;
+        if (!argument || !m_arguments)
             return usageError(err, m_unknown + text);
         m_arguments->push_back(text);
     }

@@ -270,7 +270,8 @@ int replayRecording(CaptureLines &in, const std::optional<std::string> &separato
     int status = 0;
     form.setFrameObserver([&](const MeterReading &, const std::optional<DecodeError> &error, bool) {
         if (error) {
-            err << "tolmar-cli: replay: frame not decoded: " << error->what << "\n";
+            // The reason quotes bytes of the capture: escaped, like its lines.
+            err << "tolmar-cli: replay: frame not decoded: " << escapedText(error->what, error->what.size()) << "\n";
             status = std::max(status, 1);
         }
     });

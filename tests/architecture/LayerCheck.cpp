@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <map>
 #include <regex>
@@ -62,6 +63,35 @@ std::string folderOf(const std::string &path)
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
+// A circle of "may include" arrows, as the folders along it; empty if none.
+std::vector<std::string> findCycle(const std::map<std::string, Layer> &layers)
+{
+    std::map<std::string, int> state; // 1 on the path, 2 done
+    std::vector<std::string> path;
+    std::function<bool(const std::string &)> visit = [&](const std::string &folder) {
+        state[folder] = 1;
+        path.push_back(folder);
+        const auto layer = layers.find(folder);
+        if (layer != layers.end())
+            for (const std::string &next : layer->second.mayInclude) {
+                if (state[next] == 1) {
+                    path.erase(path.begin(), std::find(path.begin(), path.end(), next));
+                    path.push_back(next);
+                    return true;
+                }
+                if (state[next] == 0 && visit(next))
+                    return true;
+            }
+        path.pop_back();
+        state[folder] = 2;
+        return false;
+    };
+    for (const auto &[folder, layer] : layers)
+        if (state[folder] == 0 && visit(folder))
+            return path;
+    return {};
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -79,30 +109,49 @@ int main(int argc, char **argv)
         std::cerr << "layer_check: " << e.what() << '\n';
         return 2;
     }
-    // The top-level folders the table speaks of; everything else (tests,
-    // bench, fuzz, generated headers, the system's) is not a layer.
-    std::set<std::string> tops;
-    for (const auto &[folder, layer] : layers)
-        tops.insert(folder.substr(0, folder.find('/')));
+    int faults = 0;
+    // The arrows must run one way: a back-include is not mended by an arrow
+    // back up in the table.
+    const std::vector<std::string> cycle = findCycle(layers);
+    if (!cycle.empty()) {
+        std::cout << "the table of layers runs in a circle:";
+        for (const std::string &folder : cycle)
+            std::cout << " `" << folder << '`';
+        std::cout << '\n';
+        ++faults;
+    }
 
+    // Every top-level folder with C++ in it is a layer, except the ones that
+    // stand above the program (tests, benchmarks, fuzz targets) and builds.
+    const std::set<std::string> above = {"tests", "bench", "fuzz", "cmake", "packaging", "docs", "scripts"};
+    std::set<std::string> tops;
     std::vector<std::string> sources;
-    for (const std::string &top : tops) {
-        std::error_code ec;
-        for (fs::recursive_directory_iterator it(root / top, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code ec;
+    for (fs::directory_iterator top(root, ec), end; !ec && top != end; top.increment(ec)) {
+        const std::string name = top->path().filename().string();
+        if (!top->is_directory() || above.count(name) || name.rfind("build", 0) == 0 || name[0] == '.')
+            continue;
+        std::error_code inner;
+        for (fs::recursive_directory_iterator it(top->path(), inner), stop; !inner && it != stop; it.increment(inner)) {
             const fs::path &p = it->path();
             const auto ext = p.extension();
-            if (it->is_regular_file() && (ext == ".h" || ext == ".cpp"))
+            if (it->is_regular_file() && (ext == ".h" || ext == ".cpp")) {
                 sources.push_back(fs::relative(p, root).generic_string());
+                tops.insert(name);
+            }
         }
-        if (ec) {
-            std::cerr << "layer_check: cannot read " << (root / top).string() << ": " << ec.message() << '\n';
+        if (inner) {
+            std::cerr << "layer_check: cannot read " << top->path().string() << ": " << inner.message() << '\n';
             return 2;
         }
+    }
+    if (ec) {
+        std::cerr << "layer_check: cannot read " << root.string() << ": " << ec.message() << '\n';
+        return 2;
     }
     std::sort(sources.begin(), sources.end());
 
     const std::regex include(R"(^\s*#\s*include\s*([<"])([^>"]+)[>"])");
-    int faults = 0;
     int includes = 0;
     for (const std::string &source : sources) {
         const std::string folder = folderOf(source);
@@ -126,6 +175,12 @@ int main(int argc, char **argv)
                               << header << ">\n";
                     ++faults;
                 }
+                continue;
+            }
+            if (header.find("..") != std::string::npos) {
+                std::cout << source << ':' << number << ": includes \"" << header
+                          << "\" by a relative path; name it from the top of the tree\n";
+                ++faults;
                 continue;
             }
             const std::string target = folderOf(header);

@@ -143,6 +143,8 @@ TEST(CliOptions, UsageErrorsKeepTheirFirstLine)
         {{"decode", "--bogus=1", "5A"}, "decode: unknown option --bogus=1"},
         {{"decode", "--help"}, "decode: unknown option --help"},
         {{"decode", "--", "--bogus"}, ""}, // a frame that does not decode: status 1
+        {{"decode", "-5A"}, ""},             // one dash: a frame, not an option
+        {{"convert", "-missing.txt", "-out.xml"}, ""}, // one dash: names, the first not there
         {{"replay", "--decimal-separator"}, "replay: unknown or incomplete option --decimal-separator"},
         {{"replay", "--", "a", "b"}, "replay takes one FILE"},
         {{"replay", "--out", "t.txt"}, "replay: the recording options need --record"},
