@@ -271,6 +271,7 @@ public:
     // Calls OnEnumerate for each present device until it answers false;
     // returns the number of devices visited.
     int EnumeratePresent();
+    // A reader thread that cannot be started undoes the claim; its error is rethrown.
     TJvHidDevice *ClaimByIndex(int Idx);
     // Takes a claimed object back and destroys it, stopping its reader first
     // (a device is never deleted by anyone else). While the device is
@@ -280,7 +281,9 @@ public:
     // leaves the list too (a later pass offers the device again as an
     // arrival) and EControllerError is thrown after everything is cleaned
     // up: the object is gone either way. Does nothing for an object that is
-    // not claimed or not listed. A handler may release its own device.
+    // not claimed or not listed. A handler may release its own device; one
+    // run while SetDataHandler stops the reader leaves the object to that
+    // call, which destroys it as it returns.
     void ReleaseDevice(TJvHidDevice *HidDev);
 
     // Device-change notification: a descriptor that becomes readable when
