@@ -184,15 +184,30 @@ void TJvHidDevice::SetSleepTime(int ms)
 
 void TJvHidDevice::SetDataHandler(TJvHidDataEvent handler)
 {
-    if (!handler)
-        stopReader();
+    if (!handler) {
+        // The stop may run a waiting hand-over whose handler releases this
+        // device or attaches a handler again. While the depth is raised a
+        // release leaves the object alive for this frame and no reader starts;
+        // this frame, the outermost one, decides the handler.
+        TJvHidDeviceController &controller = *m_controller;
+        {
+            ++m_stoppingReader;
+            ScopeExit lower{[this] { --m_stoppingReader; }};
+            stopReader();
+        }
+        if (m_parked) {
+            controller.freeParkedDevices(); // destroys this object unless an outer frame still stops it
+            return;
+        }
+    }
     m_dataHandler = std::move(handler);
     startReaderIfAllowed();
 }
 
 void TJvHidDevice::startReaderIfAllowed()
 {
-    if (!m_dataHandler || !m_present || !m_claimed || m_releasing || m_reader || !CanReadWrite())
+    if (!m_dataHandler || !m_present || !m_claimed || m_releasing || m_stoppingReader > 0 || m_reader
+        || !CanReadWrite())
         return;
     {
         // Opened here rather than on the reader thread, so that the reports
@@ -204,8 +219,16 @@ void TJvHidDevice::startReaderIfAllowed()
                                            error);
         }
     }
+    // Set before the thread runs: with an inline dispatcher its handler may
+    // stop it from that thread.
     m_reader = std::make_shared<TJvHidDeviceReadThread>(*this);
-    m_reader->Start();
+    try {
+        m_reader->Start();
+    } catch (...) {
+        // No thread: a reader kept now would make a later stop wait forever.
+        m_reader.reset();
+        throw;
+    }
 }
 
 void TJvHidDevice::stopReader()
@@ -256,7 +279,13 @@ TJvHidDeviceReadThread::~TJvHidDeviceReadThread()
 void TJvHidDeviceReadThread::Start()
 {
     std::lock_guard lock(m_mutex);
-    m_thread = std::make_unique<std::thread>([this] { run(); });
+    try {
+        m_thread = std::make_unique<std::thread>([this] { run(); });
+    } catch (...) {
+        // Never ran: a Stop() finds it ended instead of waiting for it.
+        m_ended = true;
+        throw;
+    }
     ++m_controller.m_readerThreads;
     m_started = true;
     m_changed.notify_all();
@@ -482,6 +511,7 @@ TJvHidDeviceController::~TJvHidDeviceController()
         // be going away with the controller.
         device->m_present = false;
         device->m_dataHandler = {};
+        device->m_dataErrorHandler = {};
         device->stopReader();
         device->closeHandles();
         const TJvHidPlugEvent unplug = device->m_unplugHandler;
@@ -489,6 +519,7 @@ TJvHidDeviceController::~TJvHidDeviceController()
             unplug(device.get());
     }
     devices.clear();
+    m_parkedDevices.clear(); // no handler, so no SetDataHandler frame, is running now
     joinRetiredReaders(true);
     --s_count;
 }
@@ -526,6 +557,7 @@ void TJvHidDeviceController::DeviceChange()
         m_changeAgain = true;
         return;
     }
+    freeParkedDevices();
     m_inDeviceChange = true;
     ScopeExit leave{[this] { m_inDeviceChange = false; }};
     do {
@@ -636,18 +668,27 @@ int TJvHidDeviceController::EnumeratePresent()
 TJvHidDevice *TJvHidDeviceController::ClaimByIndex(int Idx)
 {
     joinRetiredReaders(false);
+    freeParkedDevices();
     if (Idx < 0 || static_cast<std::size_t>(Idx) >= m_devices.size())
         return nullptr;
     TJvHidDevice *device = m_devices[static_cast<std::size_t>(Idx)].get();
     if (device->m_claimed)
         return nullptr;
     device->m_claimed = true;
-    device->startReaderIfAllowed();
+    try {
+        device->startReaderIfAllowed();
+    } catch (...) {
+        // The caller gets no object to release: the claim does not stay.
+        device->m_claimed = false;
+        device->closeHandles();
+        throw;
+    }
     return device;
 }
 
 void TJvHidDeviceController::ReleaseDevice(TJvHidDevice *HidDev)
 {
+    freeParkedDevices();
     if (!HidDev || findDevice(HidDev->m_id) == m_devices.end())
         return;
     TJvHidDevice &device = *HidDev;
@@ -685,6 +726,12 @@ void TJvHidDeviceController::ReleaseDevice(TJvHidDevice *HidDev)
             released = std::move(*at);
             m_devices.erase(at);
         }
+    }
+    if (released && released->m_stoppingReader > 0) {
+        // Released from a handler run while a SetDataHandler frame stops
+        // this object's reader: that frame frees it when it returns.
+        released->m_parked = true;
+        m_parkedDevices.push_back(std::move(released));
     }
     released.reset();
     joinRetiredReaders(false);
@@ -728,6 +775,16 @@ void TJvHidDeviceController::joinRetiredReaders(bool all)
     // own thread may retire itself meanwhile.
     for (const auto &reader : ended)
         reader->Join();
+}
+
+void TJvHidDeviceController::freeParkedDevices()
+{
+    // Out of the list before they go. A parked object has no reader and may
+    // start none (it was released), so destroying it runs no handler.
+    const auto done = std::stable_partition(m_parkedDevices.begin(), m_parkedDevices.end(),
+                                            [](const DevicePtr &device) { return device->m_stoppingReader > 0; });
+    DeviceList freed(std::make_move_iterator(done), std::make_move_iterator(m_parkedDevices.end()));
+    m_parkedDevices.erase(done, m_parkedDevices.end());
 }
 
 int TJvHidDeviceController::NotificationFd() const

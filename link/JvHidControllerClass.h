@@ -115,7 +115,10 @@ public:
 
     // Starts or stops the reader: none stops it and waits for it to end,
     // running its pending hand-overs meanwhile; a handler starts it when the
-    // device is present, claimed and can be read and written.
+    // device is present, claimed and can be read and written. A handler run by
+    // the stop may release the device (the object goes once this returns) or
+    // attach a handler (no reader starts; this call's handler is the one kept).
+    // Rethrows the error of a reader thread that cannot be started.
     void SetDataHandler(TJvHidDataEvent handler);
     const TJvHidDataEvent &DataHandler() const { return m_dataHandler; }
     void SetDataErrorHandler(TJvHidDataErrorEvent handler) { m_dataErrorHandler = std::move(handler); }
@@ -161,6 +164,12 @@ private:
     std::atomic<bool> m_claimed = false;
     std::atomic<bool> m_inEnumeration = false;
     bool m_releasing = false; // ReleaseDevice is under way: no second release, no new reader
+    // SetDataHandler frames stopping this device's reader. A handler run by
+    // that stop may release the device: the controller then parks the object
+    // instead of destroying it under those frames (m_parked), and frees it
+    // once the depth is back to 0. No reader starts while it is raised.
+    int m_stoppingReader = 0;
+    bool m_parked = false;
 
     // Guards the handles, the caches and m_canReadWrite: the reader thread
     // takes the report length and its read handle through them.
@@ -262,6 +271,7 @@ public:
     // Calls OnEnumerate for each present device until it answers false;
     // returns the number of devices visited.
     int EnumeratePresent();
+    // A reader thread that cannot be started undoes the claim; its error is rethrown.
     TJvHidDevice *ClaimByIndex(int Idx);
     // Takes a claimed object back and destroys it, stopping its reader first
     // (a device is never deleted by anyone else). While the device is
@@ -271,7 +281,9 @@ public:
     // leaves the list too (a later pass offers the device again as an
     // arrival) and EControllerError is thrown after everything is cleaned
     // up: the object is gone either way. Does nothing for an object that is
-    // not claimed or not listed. A handler may release its own device.
+    // not claimed or not listed. A handler may release its own device; one
+    // run while SetDataHandler stops the reader leaves the object to that
+    // call, which destroys it as it returns.
     void ReleaseDevice(TJvHidDevice *HidDev);
 
     // Device-change notification: a descriptor that becomes readable when
@@ -321,11 +333,14 @@ private:
     void joinRetiredReader(const TJvHidDeviceReadThread *reader);
     // Joins the retired readers that have ended, or all of them.
     void joinRetiredReaders(bool all);
+    // Destroys the released objects no SetDataHandler frame stands on any more.
+    void freeParkedDevices();
 
     HidPlatform &m_platform;
     UiDispatcher &m_dispatcher;
     bool m_available;
     DeviceList m_devices;
+    DeviceList m_parkedDevices; // released while their reader was being stopped
     std::uint64_t m_nextDeviceId = 1;
     TJvHidPlugEvent m_onArrival;
     TJvHidPlugEvent m_onRemoval;

@@ -9,8 +9,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <thread>
 #include <chrono>
+#include <thread>
+#include <utility>
 
 namespace tolmar {
 namespace {
@@ -179,6 +180,82 @@ TEST_F(HidReader, AHandlerRunByTheReleaseCannotReleaseOrReadAgain)
     EXPECT_EQ(controller->DeviceAt(0)->DataHandler(), handler) << "the fresh object keeps the handler of the claim";
     EXPECT_EQ(controller->ReaderThreads(), 0);
     EXPECT_EQ(platform.openHandles(), 0);
+}
+
+TEST_F(HidReader, AHandlerRunByAStopMayReleaseItsDevice)
+{
+    // Detaching the handler runs the waiting hand-over; its handler releases
+    // the device while the detaching call still stands on the object.
+    int calls = 0;
+    const TJvHidDataEvent handler = [&](TJvHidDevice *self, std::uint8_t, const std::uint8_t *, std::uint16_t) {
+        ++calls;
+        controller->ReleaseDevice(self);
+        EXPECT_FALSE(controller->DeviceAt(0)->Claimed()) << "the fresh object is listed at once";
+        self->SetDataHandler(collect); // the released object is still there, but reads nothing
+        EXPECT_FALSE(self->HasReader());
+    };
+    device->SetDataHandler(handler);
+    platform.pushReport(bridge, {0x00, 0xF1, 0x01, 0, 0, 0, 0, 0, 0});
+    waitForPendingHandOver();
+    TJvHidDevice *released = std::exchange(device, nullptr);
+    released->SetDataHandler({});
+    EXPECT_EQ(calls, 1);
+    ASSERT_EQ(controller->DeviceCount(), 1u);
+    EXPECT_FALSE(controller->DeviceAt(0)->Claimed());
+    EXPECT_EQ(controller->DeviceAt(0)->DataHandler(), handler);
+    EXPECT_EQ(controller->ReaderThreads(), 0);
+    EXPECT_EQ(platform.openHandles(), 0);
+    // The fresh object is claimed and read like any other.
+    device = controller->ClaimByIndex(0);
+    ASSERT_NE(device, nullptr);
+    device->SetDataHandler(collect);
+    platform.pushReport(bridge, {0x00, 0xF1, 0x02, 0, 0, 0, 0, 0, 0});
+    runUntilDelivered(1);
+    EXPECT_EQ(delivered, (std::vector<Delivered>{{0x00, {0xF1, 0x02, 0, 0, 0, 0, 0, 0}}}));
+}
+
+TEST_F(HidReader, AHandlerRunByAStopCannotStartASecondReader)
+{
+    device->SetDataHandler([this](TJvHidDevice *self, std::uint8_t, const std::uint8_t *, std::uint16_t) {
+        delivered.push_back({});
+        self->SetDataHandler(collect);
+    });
+    platform.pushReport(bridge, {0x00, 0xF1, 0x01, 0, 0, 0, 0, 0, 0});
+    waitForPendingHandOver();
+    device->SetDataHandler({});
+    EXPECT_EQ(delivered.size(), 1u);
+    // The outer call decides: no handler, and no reader left running without one.
+    EXPECT_FALSE(device->DataHandler());
+    EXPECT_FALSE(device->HasReader());
+    EXPECT_EQ(controller->ReaderThreads(), 0);
+}
+
+TEST_F(HidReader, DestroyingTheControllerRunsNoHandlerOfAWaitingReport)
+{
+    // Data and error reports alike: the owners of the handlers may be going too.
+    for (const bool error : {false, true}) {
+        SCOPED_TRACE(error ? "error report" : "data report");
+        if (!controller) {
+            controller.emplace(platform, ui);
+            device = controller->ClaimByIndex(0);
+            device->SetDataErrorHandler([this](TJvHidDevice *, std::uint32_t code) { errors.push_back(code); });
+        }
+        if (error)
+            platform.failReadStarts(bridge, 1, 5);
+        else
+            platform.pushReport(bridge, {0x00, 0xF1, 0x01, 0, 0, 0, 0, 0, 0});
+        int unplugged = 0;
+        device->SetUnplugHandler([&](TJvHidDevice *) { ++unplugged; });
+        device->SetDataHandler(collect);
+        waitForPendingHandOver();
+        device = nullptr;
+        controller.reset();
+        EXPECT_EQ(unplugged, 1);
+        EXPECT_TRUE(delivered.empty());
+        EXPECT_TRUE(errors.empty());
+        EXPECT_EQ(platform.openHandles(), 0);
+        ui.runAll();
+    }
 }
 
 TEST_F(HidReader, FailedReadStartsAreReportedAndRetried)
