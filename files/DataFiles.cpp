@@ -234,7 +234,7 @@ void DataFiles::LoadTable(const std::string &fileName, bool emptyFirst)
                     // have had the load taken no time (none are lost).
                     const std::size_t first = m_table.generation() == generation ? recordedFrom : 0;
                     for (std::size_t i = first; i < m_table.size(); ++i)
-                        job->rows.append(m_table.at(i));
+                        job->rows.append(m_table.at(i), m_table.dateOf(i));
                     m_table = std::move(job->rows);
                     if (onTableChanged)
                         onTableChanged(true);
