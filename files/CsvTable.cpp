@@ -161,11 +161,38 @@ struct DateTexts {
     {
         int year = 0, month = 0, day = 0;
         civilFromDays(d.day, year, month, day);
-        dateSize = static_cast<std::size_t>(std::snprintf(date, sizeof date, "%04d-%02d-%02dT", year, month, day));
+        if (year < 0 || year > 9999) {
+            dateSize = static_cast<std::size_t>(std::snprintf(date, sizeof date, "%04d-%02d-%02dT", year, month, day));
+        } else {
+            // A run a record when every record has a day of its own: no printf.
+            char *p = date;
+            for (int unit = 1000; unit > 0; unit /= 10)
+                *p++ = static_cast<char>('0' + year / unit % 10);
+            *p++ = '-';
+            *p++ = static_cast<char>('0' + month / 10);
+            *p++ = static_cast<char>('0' + month % 10);
+            *p++ = '-';
+            *p++ = static_cast<char>('0' + day / 10);
+            *p++ = static_cast<char>('0' + day % 10);
+            *p++ = 'T';
+            dateSize = static_cast<std::size_t>(p - date);
+        }
         const int minutes = d.utcOffsetMinutes < 0 ? -d.utcOffsetMinutes : d.utcOffsetMinutes;
-        offsetSize = static_cast<std::size_t>(std::snprintf(offset, sizeof offset, "%c%02d:%02d",
-                                                            d.utcOffsetMinutes < 0 ? '-' : '+', minutes / 60,
-                                                            minutes % 60));
+        char *p = offset;
+        *p++ = d.utcOffsetMinutes < 0 ? '-' : '+';
+        p = putTwoDigits(p, minutes / 60);
+        *p++ = ':';
+        p = putTwoDigits(p, minutes % 60);
+        offsetSize = static_cast<std::size_t>(p - offset);
+    }
+
+    static char *putTwoDigits(char *p, int v)
+    {
+        if (v >= 100)
+            return std::to_chars(p, p + 8, v).ptr;
+        *p++ = static_cast<char>('0' + v / 10);
+        *p++ = static_cast<char>('0' + v % 10);
+        return p;
     }
 };
 
@@ -284,6 +311,11 @@ bool exportCsv(const ReadingTableSnapshot &table, ByteSink &sink, WorkProgress *
         progress->setTotal(count);
     DateRun run;
     std::optional<DateTexts> date;
+    if (count > 0) {
+        run = table.dateRunOf(0);
+        if (run.date)
+            date.emplace(*run.date);
+    }
     for (std::size_t i = 0; i < count; ++i) {
         if ((i & 0xFFFF) == 0) {
             if (progress) {
@@ -296,7 +328,8 @@ bool exportCsv(const ReadingTableSnapshot &table, ByteSink &sink, WorkProgress *
         }
         if (i >= run.end) {
             // The date is made once for all the records of a day.
-            run = table.dateRunOf(i);
+            while (i >= run.end)
+                run = table.nextDateRun(run);
             date.reset();
             if (run.date)
                 date.emplace(*run.date);

@@ -401,28 +401,43 @@ void ReadingTable::noteDate(std::size_t first, std::optional<RecordDate> date)
 
 DateRun ReadingTable::findRun(const RunBlocks &blocks, std::size_t runCount, std::size_t rowCount, std::size_t index)
 {
-    const auto run = [&](std::size_t i) -> const RunBlock::Run & {
-        return blocks[i >> RunBlock::shift]->run[i & (RunBlock::runs - 1)];
-    };
     // The last run that starts at or before index; a later run of the same
     // first row overrides an earlier one.
     std::size_t low = 0, high = runCount;
     while (low < high) {
         const std::size_t mid = low + (high - low) / 2;
-        if (run(mid).first <= index)
+        if (blocks[mid >> RunBlock::shift]->run[mid & (RunBlock::runs - 1)].first <= index)
             low = mid + 1;
         else
             high = mid;
     }
+    if (low == 0) // before the first run: no date
+        return {0, runCount > 0 ? static_cast<std::size_t>(blocks[0]->run[0].first) : rowCount, std::nullopt, 0};
+    return runAt(blocks, runCount, rowCount, low - 1);
+}
+
+// The run at position `at` of the list (the last of those with its first row).
+DateRun ReadingTable::runAt(const RunBlocks &blocks, std::size_t runCount, std::size_t rowCount, std::size_t at)
+{
+    const auto run = [&](std::size_t i) -> const RunBlock::Run & {
+        return blocks[i >> RunBlock::shift]->run[i & (RunBlock::runs - 1)];
+    };
+    while (at + 1 < runCount && run(at + 1).first == run(at).first)
+        ++at;
+    const RunBlock::Run &r = run(at);
     DateRun found;
-    found.end = low < runCount ? static_cast<std::size_t>(run(low).first) : rowCount;
-    if (low == 0)
-        return found; // before the first run: no date
-    const RunBlock::Run &at = run(low - 1);
-    found.first = static_cast<std::size_t>(at.first);
-    if (at.dated)
-        found.date = RecordDate{at.day, at.utcOffsetMinutes};
+    found.first = static_cast<std::size_t>(r.first);
+    found.end = at + 1 < runCount ? static_cast<std::size_t>(run(at + 1).first) : rowCount;
+    found.end = std::min(found.end, rowCount);
+    if (r.dated)
+        found.date = RecordDate{r.day, r.utcOffsetMinutes};
+    found.next = at + 1;
     return found;
+}
+
+DateRun ReadingTableSnapshot::nextDateRun(const DateRun &run) const
+{
+    return ReadingTable::runAt(m_runBlocks, m_runCount, m_count, run.next);
 }
 
 DateRun ReadingTable::dateRunOf(std::size_t index) const

@@ -62,6 +62,7 @@ struct DateRun {
     std::size_t first = 0;
     std::size_t end = 0;
     std::optional<RecordDate> date;
+    std::size_t next = 0; // where the next run is found in the table's list
 };
 
 // A text cut to the field width: 20 characters of UTF-8, or 20 bytes of a
@@ -131,6 +132,7 @@ private:
     struct RunBlock;
     using RunBlocks = std::vector<std::shared_ptr<RunBlock>>;
     static DateRun findRun(const RunBlocks &blocks, std::size_t runCount, std::size_t rowCount, std::size_t index);
+    static DateRun runAt(const RunBlocks &blocks, std::size_t runCount, std::size_t rowCount, std::size_t run);
     // Records from `first` on have `date` (until a later run).
     void noteDate(std::size_t first, std::optional<RecordDate> date);
     // Where a reader finds texts by id: the start of each block of a store.
@@ -162,6 +164,9 @@ public:
     ReadingRecord at(std::size_t index) const;
     std::optional<RecordDate> dateOf(std::size_t index) const { return dateRunOf(index).date; }
     DateRun dateRunOf(std::size_t index) const;
+    // The run after `run` (run.end < size()): a writer goes from run to run
+    // without a search.
+    DateRun nextDateRun(const DateRun &run) const;
 
 private:
     friend class ReadingTable;

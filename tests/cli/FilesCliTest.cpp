@@ -122,8 +122,7 @@ TEST_F(CliConvert, TextImportsIntoPacketAndText)
 TEST_F(CliConvert, PacketsGoThroughCommaSeparatedValuesUnchanged)
 {
     for (const char *name : {"packet-empty.xml", "packet-short-frame.xml", "packet-long-frame.xml", "packet-nulls.xml",
-                             "packet-escapes.xml", "packet-negative.xml", "packet-time-edges.xml",
-                            }) {
+                             "packet-escapes.xml", "packet-negative.xml", "packet-time-edges.xml"}) {
         SCOPED_TRACE(name);
         const std::string csv = m_dir / "table.csv", again = m_dir / "again.CSV", packet = m_dir / "back.xml";
         ASSERT_EQ(runCli({"convert", goldenFile(name), csv}).status, 0);

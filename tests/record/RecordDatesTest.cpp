@@ -59,7 +59,17 @@ TEST(RecordDates, TablesAndAppendedTablesReadTheirDatesBack)
         Dates both = c.first;
         both.insert(both.end(), c.second.begin(), c.second.end());
         EXPECT_EQ(datesOf(first), both);
-        // Runs tell where a date starts and ends.
+        // Runs tell where a date starts and ends, and lead from one to the next.
+        const ReadingTableSnapshot snapshot = first.snapshot();
+        std::size_t walked = 0;
+        for (DateRun run = snapshot.dateRunOf(0); !both.empty(); run = snapshot.nextDateRun(run)) {
+            EXPECT_EQ(run.first, walked);
+            ASSERT_GT(run.end, run.first);
+            EXPECT_EQ(run.date, both[run.first]);
+            walked = run.end;
+            if (walked == both.size())
+                break;
+        }
         for (std::size_t i = 0; i < both.size(); ++i) {
             const DateRun run = first.dateRunOf(i);
             EXPECT_LE(run.first, i);
