@@ -1,5 +1,6 @@
 // The data files at scale: a table of 1,000,000 records (about 110 MB of
-// packet) saved, exported, loaded and imported through real files, and a
+// packet) saved, exported (tab-separated and comma-separated), loaded and
+// imported through real files, and a
 // packet of 10,000,001 records loaded end to end. Each 1,000,000-record case
 // runs on two tables: /drifting, a meter's day whose readings repeat, and
 // /distinct, where every record's value is a text no other record has and
@@ -16,6 +17,7 @@
 // table_bytes_per_record is that heap per record, text_bytes_per_record the
 // bytes of the distinct texts themselves (each field's distinct texts, once).
 #include "files/ByteStreams.h"
+#include "files/CsvTable.h"
 #include "files/Packet.h"
 #include "files/TextTable.h"
 #include "platform/posix/PosixLocale.h"
@@ -79,7 +81,8 @@ namespace {
 using namespace tolmar;
 
 // A day's log: readings every 200 ms drifting like a meter's, DC volts with
-// automatic ranging, judged now and then.
+// automatic ranging, judged now and then; dated (a million readings span
+// three days).
 ReadingTable makeTable(std::size_t count)
 {
     ReadingTable table;
@@ -92,20 +95,22 @@ ReadingTable makeTable(std::size_t count)
         std::snprintf(value, sizeof value, "%05.2f", volts);
         ReadingRecord r;
         r.No = static_cast<std::int32_t>(i + 1);
-        r.Time = static_cast<std::int32_t>((8 * 3'600'000 + i * 200) % 86'400'000);
+        const std::uint64_t since = 8 * 3'600'000 + i * 200;
+        r.Time = static_cast<std::int32_t>(since % 86'400'000);
         r.DCAC = "DC";
         r.Value = value;
         r.Unit = " V";
         r.Auto = i % 10 == 0 ? "PASS" : "AUTO";
         r.Nval = static_cast<std::int32_t>(std::lround(volts * 100));
-        table.append(r);
+        table.append(r, RecordDate{static_cast<std::int32_t>(20796 + since / 86'400'000), 60});
     }
     return table;
 }
 
 // Records that all differ: the value a text of its own (a prime stride
 // through 10,000,019 numbers, so none repeats), the function, unit and
-// judgement drawn at random, the time a random time of day.
+// judgement drawn at random, the time a random time of day of a random day
+// of a year (nearly every record a date run of its own).
 ReadingTable makeDistinctTable(std::size_t count)
 {
     static const char *const functions[] = {"DC", "AC", "AC+DC", "DIODE", "CONT"};
@@ -126,7 +131,8 @@ ReadingTable makeDistinctTable(std::size_t count)
         r.Unit = units[random() % std::size(units)];
         r.Auto = judgements[random() % std::size(judgements)];
         r.Nval = static_cast<std::int32_t>(v);
-        table.append(r);
+        table.append(r, RecordDate{static_cast<std::int32_t>(20454 + random() % 365), random() % 2 ? std::int16_t{60}
+                                                                                                    : std::int16_t{120}});
     }
     return table;
 }
@@ -282,6 +288,18 @@ void BM_ImportText(benchmark::State &state)
     });
 }
 
+void BM_ExportCsv(benchmark::State &state)
+{
+    saveBench(state, "1m.csv", [](const ReadingTableSnapshot &rows, ByteSink &sink) { return exportCsv(rows, sink); });
+}
+
+void BM_ImportCsv(benchmark::State &state)
+{
+    loadBench(state, caseFile(state, "1m.csv"), [](ByteSource &source, ReadingTable &table) {
+        return importCsv(source, table);
+    });
+}
+
 // The "limitless" log: written once (not timed), loaded once end to end.
 void BM_LoadPacket10M(benchmark::State &state)
 {
@@ -305,6 +323,8 @@ BENCHMARK(BM_SavePacket)->ArgName("distinct")->Arg(0)->Arg(1)->UseManualTime()->
 BENCHMARK(BM_ExportText)->ArgName("distinct")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_LoadPacket)->ArgName("distinct")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_ImportText)->ArgName("distinct")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_ExportCsv)->ArgName("distinct")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_ImportCsv)->ArgName("distinct")->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_LoadPacket10M)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(1);
 
 BENCHMARK_MAIN();

@@ -10,6 +10,9 @@
 // table_bytes_per_record and
 // chart_bytes_per_record (the stores' own counts), and the cost of the last
 // million appends against the first (flat: no cost grows with the table).
+// The clock starts at 22:30 and moves a millisecond a frame, so the records'
+// dates cross midnight, and the UTC offset changes at 01:00 (date_days: the
+// days the records span, checked).
 //
 // BM_TableAppend/distinct:0 and /distinct:1 append 1,000,000 records to the
 // table alone: drifting readings, and records that all differ (each value a
@@ -69,7 +72,7 @@ struct DriftingMeter {
 
 // What the window gives recording: its timers, clock, locale and chart.
 struct RecordingRig {
-    tolmar::VirtualTime time;
+    tolmar::VirtualTime time{tolmar::LocalDateTime{2026, 10, 24, 22, 30, 0, 0, 6, 120}};
     tolmar::FixedLocale locale;
     tolmar::ScriptedPrompts prompts;
     tolmar::Timer Timer1{time, 1000, false};
@@ -118,6 +121,13 @@ void BM_LiveAppend(benchmark::State &state)
     for (auto _ : state) {
         meter.next(rig->reading);
         rig->time.advance(1); // the clock moves, as between frames
+        if (i == 9'000'000) {
+            // 01:00 the next day: the offset changes as when summer time
+            // ends (the time of day runs on, the runs are what count here).
+            tolmar::LocalDateTime t = rig->time.now();
+            t.utcOffsetMinutes = 60;
+            rig->time.setNow(t);
+        }
         rig->recording.INDataToTable1();
         if (++i % 1'000'000 == 0) {
             const auto now = std::chrono::steady_clock::now();
@@ -142,6 +152,11 @@ void BM_LiveAppend(benchmark::State &state)
     state.counters["bytes_per_record"] = static_cast<double>(heapInUse() - heapBefore) / records;
     state.counters["table_bytes_per_record"] = static_cast<double>(rig->cds1.bytesUsed()) / records;
     state.counters["chart_bytes_per_record"] = static_cast<double>(rig->Chart1.bytesUsed()) / records;
+    const auto first = rig->cds1.dateOf(0), last = rig->cds1.dateOf(rig->cds1.size() - 1);
+    if (!first || !last || last->day != first->day + 1 || last->utcOffsetMinutes != 60)
+        state.SkipWithError("the records' dates did not cross midnight and the change of offset");
+    else
+        state.counters["date_days"] = last->day - first->day + 1;
 }
 BENCHMARK(BM_LiveAppend)->Iterations(limitless)->Unit(benchmark::kMillisecond);
 

@@ -1,6 +1,7 @@
 #include "cli/Commands.h"
 #include "cli/Options.h"
 #include "files/ByteStreams.h"
+#include "files/CsvTable.h"
 #include "files/DataFiles.h"
 #include "files/Packet.h"
 #include "files/TextTable.h"
@@ -14,10 +15,11 @@ namespace tolmar::cli {
 namespace {
 const char *const convertDescription =
     "      Loads the table file IN as \"Open old data files\" does (a packet for\n"
-    "      a name ending in \".xml\", else tab-separated text) and saves it as OUT\n"
-    "      as \"Save data files\" does (a packet for \".xml\", else the exported\n"
-    "      text). Times are in the locale's long time format (LC_ALL, LC_TIME,\n"
-    "      LANG). OUT is written beside its place and takes it only when\n"
+    "      a name ending in \".xml\", comma-separated values for \".csv\" in any\n"
+    "      case, else tab-separated text) and saves it as OUT as \"Save data\n"
+    "      files\" does (a packet for \".xml\", comma-separated values for \".csv\",\n"
+    "      else the exported text). Times of the exported text are in the\n"
+    "      locale's long time format (LC_ALL, LC_TIME, LANG). OUT is written beside its place and takes it only when\n"
     "      complete. A file that does not load (\"Failed to Load File!\", the\n"
     "      line or byte that failed, and why) or an OUT that cannot be written\n"
     "      is told on standard error with exit status 1; OUT is then as it was.\n";
@@ -26,10 +28,16 @@ const char *const prefix = "tolmar-cli: convert: ";
 
 bool save(const std::string &name, const Locale &locale, const ReadingTable &table, std::ostream &err)
 {
-    const bool packet = isPacketFileName(name);
+    const TableFileKind kind = tableFileKind(name);
+    const bool packet = kind == TableFileKind::Packet;
     AtomicFile file(name);
     const ReadingTableSnapshot rows = table.snapshot();
-    if (file.ok() && (packet ? writePacket(rows, file) : exportText(rows, locale, file)) && file.commit())
+    const auto write = [&] {
+        return packet                       ? writePacket(rows, file)
+            : kind == TableFileKind::Csv ? exportCsv(rows, file)
+                                         : exportText(rows, locale, file);
+    };
+    if (file.ok() && write() && file.commit())
         return true;
     const std::string reason = file.error().empty() ? "the file was not written" : file.error();
     if (packet)
@@ -48,8 +56,10 @@ bool loadTableFile(const std::string &name, const Locale &locale, ReadingTable &
         err << prefix << DataFiles::loadFailedText << " " << name << ": " << source.error() << "\n";
         return false;
     }
-    const LoadResult result =
-        isPacketFileName(name) ? readPacket(source, table) : importText(source, locale, table);
+    const TableFileKind kind = tableFileKind(name);
+    const LoadResult result = kind == TableFileKind::Packet ? readPacket(source, table)
+        : kind == TableFileKind::Csv                        ? importCsv(source, table)
+                                                            : importText(source, locale, table);
     if (!result.loaded()) {
         err << prefix << DataFiles::loadFailedText << " " << name << ": " << result.where() << "\n";
         return false;

@@ -21,9 +21,11 @@ const char *const recordDescription =
     "      records, S seconds, Ctrl-C or SIGTERM. A missing or lost cable or a\n"
     "      silent meter is told on standard error with exit status 1.\n"
     "      --out TABLE also writes the records to TABLE as the save button does:\n"
-    "      exported text, a line per record as it is recorded; or, for a name\n"
-    "      ending in \".xml\", a packet written when recording ends, however it\n"
-    "      ends. A TABLE that cannot be written stops the command at once.\n";
+    "      exported text, or comma-separated values with each record's date and\n"
+    "      time for a name ending in \".csv\", a line per record as it is\n"
+    "      recorded; or, for a name ending in \".xml\", a packet written when\n"
+    "      recording ends, however it ends. A TABLE that cannot be written stops\n"
+    "      the command at once.\n";
 
 // The command line of record: the live session's options and the recording's.
 struct RecordLine {
@@ -90,7 +92,7 @@ int recordCommand(const Args &args, std::ostream &out, std::ostream &err)
                 ++records;
                 if (count > 0 && records == count && table && table->isPacket())
                     counted = form.cds1.snapshot();
-                if (table && !tableFailed && !table->recordAppended(record)) {
+                if (table && !tableFailed && !table->recordAppended(record, form.cds1.dateOf(index))) {
                     err << table->error() << "\n";
                     tableFailed = true; // ends the session: the records would be lost
                 }

@@ -55,7 +55,9 @@ const char *const replayRecordDescription =
     "      readings; frames that do not decode are told on standard error.\n"
     "      --out TABLE also writes the recorded table to TABLE as the save button\n"
     "      does: a packet for a name ending in \".xml\", written when the replay\n"
-    "      ends; else exported text, a line per record as it is recorded.\n";
+    "      ends; else exported text, or comma-separated values for a name ending\n"
+    "      in \".csv\" (times of day only: a replay has no date), a line per\n"
+    "      record as it is recorded.\n";
 
 std::optional<int> byteToken(std::string_view line, std::size_t at)
 {

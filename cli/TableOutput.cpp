@@ -1,6 +1,7 @@
 #include "cli/TableOutput.h"
 
 #include "files/ByteStreams.h"
+#include "files/CsvTable.h"
 #include "files/DataFiles.h"
 #include "files/Packet.h"
 #include "record/ReadingTable.h"
@@ -18,6 +19,7 @@ TableOutput::TableOutput(std::string path, const Locale &locale, std::string com
     , m_locale(locale)
     , m_command(std::move(command))
     , m_packet(isPacketFileName(m_path))
+    , m_csv(isCsvFileName(m_path))
     , m_times(m_locale)
 {
 }
@@ -72,17 +74,22 @@ bool TableOutput::open()
     m_fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (m_fd < 0)
         return fail(std::strerror(errno));
+    if (m_csv)
+        return writeAll(std::string(utf8ByteOrderMark) + std::string(csvHeaderLine));
     return writeAll(std::string(exportHeaderLine));
 }
 
-bool TableOutput::recordAppended(const ReadingRecord &record)
+bool TableOutput::recordAppended(const ReadingRecord &record, std::optional<RecordDate> date)
 {
     if (m_packet)
         return true;
     if (!m_error.empty())
         return false;
     m_line.clear();
-    appendExportLine(m_line, record, m_times);
+    if (m_csv)
+        appendCsvLine(m_line, record, date);
+    else
+        appendExportLine(m_line, record, m_times);
     // One write per line, straight to the file and on to the disk: a crash or
     // a power cut loses at most this line. Records come a few a second.
     if (!writeAll(m_line))

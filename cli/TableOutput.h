@@ -1,8 +1,10 @@
 #pragma once
 
 #include "files/TextTable.h"
+#include "record/ReadingTable.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tolmar {
@@ -17,7 +19,8 @@ namespace tolmar::cli {
 // a file, of the kind the save button picks by the name. Exported text (any
 // name but ".xml") gets its header at the start and each record's line as
 // the record is appended, written through at once, so a crash loses at most
-// the line being written. A packet (".xml") is written whole when the run
+// the line being written; so are comma-separated values (".csv" in any
+// case), with each record's date. A packet (".xml") is written whole when the run
 // ends, beside the file and put in its place only when complete.
 class TableOutput {
 public:
@@ -33,7 +36,7 @@ public:
     bool open();
     // A record was appended to the table: its line goes to a text file.
     // False, with error() (set once), when writing failed now or before.
-    bool recordAppended(const ReadingRecord &record);
+    bool recordAppended(const ReadingRecord &record, std::optional<RecordDate> date = std::nullopt);
     // The run ended with `table` recorded: writes the packet, or closes the
     // text file. False, with error(), when that failed.
     bool finish(const ReadingTableSnapshot &table);
@@ -50,6 +53,7 @@ private:
     const Locale &m_locale;
     std::string m_command;
     bool m_packet;
+    bool m_csv;
     int m_fd = -1;
     LongTimeTexts m_times;
     std::string m_line;

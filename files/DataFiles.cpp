@@ -1,6 +1,7 @@
 #include "files/DataFiles.h"
 
 #include "files/ByteStreams.h"
+#include "files/CsvTable.h"
 #include "files/Packet.h"
 #include "files/TextTable.h"
 #include "platform/BackgroundWork.h"
@@ -50,6 +51,20 @@ bool isPacketFileName(const std::string &name)
     return fileExtension(name) == ".xml";
 }
 
+bool isCsvFileName(const std::string &name)
+{
+    const std::string extension = fileExtension(name);
+    return extension.size() == 4 && extension[0] == '.' && (extension[1] | 0x20) == 'c'
+        && (extension[2] | 0x20) == 's' && (extension[3] | 0x20) == 'v';
+}
+
+TableFileKind tableFileKind(const std::string &name)
+{
+    return isPacketFileName(name) ? TableFileKind::Packet
+        : isCsvFileName(name)     ? TableFileKind::Csv
+                                  : TableFileKind::Text;
+}
+
 DataFiles::DataFiles(ReadingTable &table, const DataFilesPlatform &platform) : m_table(table), m_platform(platform)
 {
     SaveDialog2.kind = FileDialog::Kind::Save;
@@ -81,10 +96,7 @@ void DataFiles::SpeedButton2Click()
 
 void DataFiles::SaveTableFile(const std::string &fileName)
 {
-    if (isPacketFileName(fileName))
-        save(fileName, true);
-    else
-        ExportTable(fileName);
+    save(fileName, tableFileKind(fileName));
 }
 
 void DataFiles::showSaveFailure(bool packet, const std::string &fileName, const std::string &reason)
@@ -98,7 +110,7 @@ void DataFiles::showSaveFailure(bool packet, const std::string &fileName, const 
 
 void DataFiles::ExportTable(const std::string &fileName)
 {
-    save(fileName, false);
+    save(fileName, isCsvFileName(fileName) ? TableFileKind::Csv : TableFileKind::Text);
 }
 
 namespace {
@@ -129,10 +141,11 @@ bool guarded(Work work, std::string &failure)
 
 } // namespace
 
-void DataFiles::save(const std::string &fileName, bool packet)
+void DataFiles::save(const std::string &fileName, TableFileKind kind)
 {
     if (m_busy)
         return;
+    const bool packet = kind == TableFileKind::Packet;
     auto job = std::make_shared<SaveJob>();
     job->file = m_platform.createFile(fileName);
     if (!job->file->ok()) {
@@ -148,11 +161,12 @@ void DataFiles::save(const std::string &fileName, bool packet)
     const Locale &locale = m_platform.locale;
     m_platform.work.start(
         "Saving " + fileName, job->progress,
-        [job, packet, &locale] {
+        [job, kind, &locale] {
             job->written = guarded([&] {
                 ByteSink &sink = job->file->sink();
-                const bool written = packet ? writePacket(job->rows, sink, job->progress.get())
-                                            : exportText(job->rows, locale, sink, job->progress.get());
+                const bool written = kind == TableFileKind::Packet ? writePacket(job->rows, sink, job->progress.get())
+                    : kind == TableFileKind::Csv                  ? exportCsv(job->rows, sink, job->progress.get())
+                                                                  : exportText(job->rows, locale, sink, job->progress.get());
                 return written && job->file->sync();
             }, job->failure);
         },
@@ -197,7 +211,8 @@ void DataFiles::LoadTable(const std::string &fileName, bool emptyFirst)
             onTableChanged(true);
     }
     auto job = std::make_shared<LoadJob>();
-    const bool packet = isPacketFileName(fileName);
+    const TableFileKind kind = tableFileKind(fileName);
+    const bool packet = kind == TableFileKind::Packet;
     job->source = std::make_unique<FileSource>(fileName);
     if (!job->source->ok()) {
         m_lastLoad = {LoadResult::Status::Failed, "cannot open: " + job->source->error(), 0, 0};
@@ -211,11 +226,12 @@ void DataFiles::LoadTable(const std::string &fileName, bool emptyFirst)
     const Locale &locale = m_platform.locale;
     m_platform.work.start(
         "Loading " + fileName, job->progress,
-        [job, packet, &locale] {
+        [job, kind, &locale] {
             std::string failure;
             if (!guarded([&] {
-                    job->result = packet ? readPacket(*job->source, job->rows, job->progress.get())
-                                         : importText(*job->source, locale, job->rows, job->progress.get());
+                    job->result = kind == TableFileKind::Packet ? readPacket(*job->source, job->rows, job->progress.get())
+                        : kind == TableFileKind::Csv ? importCsv(*job->source, job->rows, job->progress.get())
+                                                     : importText(*job->source, locale, job->rows, job->progress.get());
                     return true;
                 }, failure))
                 job->result = {LoadResult::Status::Failed, failure, 0, 0};
@@ -234,7 +250,7 @@ void DataFiles::LoadTable(const std::string &fileName, bool emptyFirst)
                     // have had the load taken no time (none are lost).
                     const std::size_t first = m_table.generation() == generation ? recordedFrom : 0;
                     for (std::size_t i = first; i < m_table.size(); ++i)
-                        job->rows.append(m_table.at(i));
+                        job->rows.append(m_table.at(i), m_table.dateOf(i));
                     m_table = std::move(job->rows);
                     if (onTableChanged)
                         onTableChanged(true);

@@ -42,8 +42,12 @@ struct DataFilesPlatform {
 // The extension of a file name: from the last "." after the last "/", or empty.
 std::string fileExtension(const std::string &name);
 // True when the name is saved and loaded as a packet: its extension is
-// exactly ".xml", in lower case; every other name is tab-separated text.
+// exactly ".xml", in lower case; every other name is tab-separated text,
+// or comma-separated values for a name ending in ".csv" in any case.
 bool isPacketFileName(const std::string &name);
+bool isCsvFileName(const std::string &name);
+enum class TableFileKind { Packet, Text, Csv };
+TableFileKind tableFileKind(const std::string &name);
 
 // Saving and loading the reading table cds1: the buttons saveas and
 // OpenDataFiles and the file work behind them. Each save or load runs over a
@@ -51,7 +55,8 @@ bool isPacketFileName(const std::string &name);
 // while recording goes on.
 class DataFiles {
 public:
-    static constexpr const char *dialogFilter = "Excel File(*.xls)|*.xls|Txt File(*.txt)|*.txt";
+    static constexpr const char *dialogFilter =
+        "Excel File(*.xls)|*.xls|Txt File(*.txt)|*.txt|Comma-separated values (*.csv)|*.csv";
     static constexpr const char *exportFailedText = "Could not save table to specified file: ";
     static constexpr const char *exportedText = "save table to specified file: ";
     static constexpr const char *exportedSuffix = " Scuss!";
@@ -67,10 +72,12 @@ public:
 
     void saveasClick();        // "Save data files"
     void SpeedButton2Click();  // "Open old data files"
-    // A packet for a name ending in ".xml", else the exported text.
+    // A packet for a name ending in ".xml", comma-separated values for
+    // ".csv", else the exported text.
     void SaveTableFile(const std::string &fileName);
     void ExportTable(const std::string &fileName);
-    // Replaces the table with a packet's rows, or appends a text file's rows.
+    // Replaces the table with a packet's rows, or appends a text file's rows
+    // (a comma-separated file's all or none).
     // With emptyFirst the table is emptied before anything else.
     void LoadTable(const std::string &fileName, bool emptyFirst);
 
@@ -85,8 +92,9 @@ public:
     std::function<void()> onExported;
 
 private:
-    // The packet, or the exported text, over a snapshot on a worker.
-    void save(const std::string &fileName, bool packet);
+    // The packet, the exported text or the comma-separated values, over a
+    // snapshot on a worker.
+    void save(const std::string &fileName, TableFileKind kind);
     void showSaveFailure(bool packet, const std::string &fileName, const std::string &reason);
 
     ReadingTable &m_table;

@@ -22,11 +22,11 @@ LocalDateTime SystemClock::now() const
     t.second = tm.tm_sec;
     t.millisecond = static_cast<int>(ms % 1000);
     t.dayOfWeek = tm.tm_wday;
+    t.utcOffsetMinutes = static_cast<int>(tm.tm_gmtoff / 60);
     return t;
 }
 
-namespace {
-// Days since 1970-01-01 of a proleptic Gregorian date (Howard Hinnant's algorithm).
+// Howard Hinnant's algorithms.
 long long daysFromCivil(int y, int m, int d)
 {
     y -= m <= 2;
@@ -49,7 +49,6 @@ void civilFromDays(long long z, int &y, int &m, int &d)
     m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
     y = static_cast<int>(static_cast<long long>(yoe) + era * 400 + (m <= 2));
 }
-} // namespace
 
 int dayOfWeek(int year, int month, int day)
 {
@@ -76,6 +75,7 @@ LocalDateTime addMilliseconds(const LocalDateTime &t, long long ms)
     r.minute = static_cast<int>(tod / 60'000 % 60);
     r.hour = static_cast<int>(tod / 3'600'000);
     r.dayOfWeek = dayOfWeek(r.year, r.month, r.day);
+    r.utcOffsetMinutes = t.utcOffsetMinutes;
     return r;
 }
 

@@ -12,6 +12,10 @@ struct LocalDateTime {
     int second = 0;
     int millisecond = 0;
     int dayOfWeek = 4; // 0 = Sunday .. 6 = Saturday
+    // Local time minus UTC then, in minutes (+60 for CET, +120 for CEST): the
+    // hour after a change from summer time repeats its times of day, and
+    // this tells them apart.
+    int utcOffsetMinutes = 0;
 
     bool operator==(const LocalDateTime &) const = default;
 };
@@ -30,7 +34,11 @@ public:
 
 // Civil-calendar helpers shared by the clocks.
 int dayOfWeek(int year, int month, int day);
-// Adds milliseconds to a local date and time (the calendar, no time zones).
+// Adds milliseconds to a local date and time (the calendar, no time zones;
+// the UTC offset stays as it was).
 LocalDateTime addMilliseconds(const LocalDateTime &t, long long ms);
+// Days since 1970-01-01 of a date of the proleptic Gregorian calendar, and back.
+long long daysFromCivil(int year, int month, int day);
+void civilFromDays(long long days, int &year, int &month, int &day);
 
 } // namespace tolmar

@@ -310,13 +310,28 @@ struct ReadingTable::Chunk {
     std::uint8_t state[rows];
 };
 
+// A run: from row `first` on, records have this date (or none).
+struct ReadingTable::RunBlock {
+    static constexpr std::size_t shift = 10;
+    static constexpr std::size_t runs = std::size_t{1} << shift; // 16 KiB
+    struct Run {
+        std::uint64_t first;
+        std::int32_t day;
+        std::int16_t utcOffsetMinutes;
+        bool dated;
+    };
+    Run run[runs];
+};
+
 ReadingTable::ReadingTable() : m_values(std::make_shared<TextStore>()), m_modes(std::make_shared<TextStore>()) {}
 ReadingTable::~ReadingTable() = default;
 // A moved-from table is an empty one, ready for appends.
 ReadingTable::ReadingTable(ReadingTable &&other) noexcept
     : m_chunks(std::move(other.m_chunks)), m_values(std::move(other.m_values)), m_modes(std::move(other.m_modes)),
-      m_count(other.m_count)
+      m_count(other.m_count), m_runBlocks(std::move(other.m_runBlocks)), m_runCount(other.m_runCount)
 {
+    other.m_runBlocks.clear();
+    other.m_runCount = 0;
     other.m_chunks.clear();
     other.m_values = std::make_shared<TextStore>();
     other.m_modes = std::make_shared<TextStore>();
@@ -330,7 +345,11 @@ ReadingTable &ReadingTable::operator=(ReadingTable &&other) noexcept
         m_values = std::move(other.m_values);
         m_modes = std::move(other.m_modes);
         m_count = other.m_count;
+        m_runBlocks = std::move(other.m_runBlocks);
+        m_runCount = other.m_runCount;
         ++m_generation;
+        other.m_runBlocks.clear();
+        other.m_runCount = 0;
         other.m_chunks.clear();
         other.m_values = std::make_shared<TextStore>();
         other.m_modes = std::make_shared<TextStore>();
@@ -339,7 +358,7 @@ ReadingTable &ReadingTable::operator=(ReadingTable &&other) noexcept
     return *this;
 }
 
-void ReadingTable::append(const ReadingRecord &record)
+void ReadingTable::append(const ReadingRecord &record, std::optional<RecordDate> date)
 {
     ReadingRecord cut = record;
     cut.DCAC = cutToFieldWidth(record.DCAC);
@@ -347,6 +366,77 @@ void ReadingTable::append(const ReadingRecord &record)
     cut.Unit = cutToFieldWidth(record.Unit);
     cut.Auto = cutToFieldWidth(record.Auto);
     appendCut(cut);
+    noteDate(m_count - 1, date);
+}
+
+void ReadingTable::noteDate(std::size_t first, std::optional<RecordDate> date)
+{
+    // No run at all: no record has a date.
+    std::optional<RecordDate> last;
+    if (m_runCount > 0) {
+        const RunBlock::Run &run = m_runBlocks.back()->run[(m_runCount - 1) & (RunBlock::runs - 1)];
+        if (run.dated)
+            last = RecordDate{run.day, run.utcOffsetMinutes};
+    }
+    if (last == date)
+        return;
+    const std::size_t slot = m_runCount & (RunBlock::runs - 1);
+    if (slot == 0)
+        m_runBlocks.push_back(std::shared_ptr<RunBlock>(new RunBlock));
+    m_runBlocks.back()->run[slot] = {first, date ? date->day : 0, date ? date->utcOffsetMinutes : std::int16_t{0},
+                                     date.has_value()};
+    ++m_runCount;
+}
+
+DateRun ReadingTable::findRun(const RunBlocks &blocks, std::size_t runCount, std::size_t rowCount, std::size_t index)
+{
+    // The last run that starts at or before index; a later run of the same
+    // first row overrides an earlier one.
+    std::size_t low = 0, high = runCount;
+    while (low < high) {
+        const std::size_t mid = low + (high - low) / 2;
+        if (blocks[mid >> RunBlock::shift]->run[mid & (RunBlock::runs - 1)].first <= index)
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    if (low == 0) // before the first run: no date
+        return {0, runCount > 0 ? static_cast<std::size_t>(blocks[0]->run[0].first) : rowCount, std::nullopt, 0};
+    return runAt(blocks, runCount, rowCount, low - 1);
+}
+
+// The run at position `at` of the list (the last of those with its first row).
+DateRun ReadingTable::runAt(const RunBlocks &blocks, std::size_t runCount, std::size_t rowCount, std::size_t at)
+{
+    const auto run = [&](std::size_t i) -> const RunBlock::Run & {
+        return blocks[i >> RunBlock::shift]->run[i & (RunBlock::runs - 1)];
+    };
+    while (at + 1 < runCount && run(at + 1).first == run(at).first)
+        ++at;
+    const RunBlock::Run &r = run(at);
+    DateRun found;
+    found.first = static_cast<std::size_t>(r.first);
+    found.end = at + 1 < runCount ? static_cast<std::size_t>(run(at + 1).first) : rowCount;
+    found.end = std::min(found.end, rowCount);
+    if (r.dated)
+        found.date = RecordDate{r.day, r.utcOffsetMinutes};
+    found.next = at + 1;
+    return found;
+}
+
+DateRun ReadingTableSnapshot::nextDateRun(const DateRun &run) const
+{
+    return ReadingTable::runAt(m_runBlocks, m_runCount, m_count, run.next);
+}
+
+DateRun ReadingTable::dateRunOf(std::size_t index) const
+{
+    return findRun(m_runBlocks, m_runCount, m_count, index);
+}
+
+DateRun ReadingTableSnapshot::dateRunOf(std::size_t index) const
+{
+    return ReadingTable::findRun(m_runBlocks, m_runCount, m_count, index);
 }
 
 void ReadingTable::appendCut(const ReadingRecord &record)
@@ -376,6 +466,37 @@ void ReadingTable::append(ReadingTable &&rows)
 {
     if (&rows == this || rows.m_count == 0)
         return;
+    // The other's runs, moved past this table's records. Its rows before its
+    // first run have no date.
+    if (m_count > 0) {
+        const std::size_t offset = m_count;
+        std::size_t r = 0;
+        const auto run = [&](std::size_t i) -> const RunBlock::Run & {
+            return rows.m_runBlocks[i >> RunBlock::shift]->run[i & (RunBlock::runs - 1)];
+        };
+        // Runs of the other table that start at the same row: the last one holds.
+        const auto dateAt = [&](std::size_t &i) {
+            while (i + 1 < rows.m_runCount && run(i + 1).first == run(i).first)
+                ++i;
+            const RunBlock::Run &at = run(i);
+            return at.dated ? std::optional<RecordDate>(RecordDate{at.day, at.utcOffsetMinutes}) : std::nullopt;
+        };
+        if (rows.m_runCount == 0 || run(0).first != 0)
+            noteDate(offset, std::nullopt);
+        for (; r < rows.m_runCount; ++r) {
+            const std::size_t first = static_cast<std::size_t>(run(r).first);
+            if (first >= rows.m_count)
+                break; // a run of a record that was never appended
+            noteDate(offset + first, dateAt(r));
+        }
+        rows.m_runBlocks.clear();
+        rows.m_runCount = 0;
+    } else {
+        m_runBlocks = std::move(rows.m_runBlocks);
+        m_runCount = rows.m_runCount;
+        rows.m_runBlocks.clear();
+        rows.m_runCount = 0;
+    }
     if (m_count == 0) {
         // The records and the stores their ids point into change hands.
         m_chunks = std::move(rows.m_chunks);
@@ -478,6 +599,8 @@ void ReadingTable::clear()
     m_values = std::make_shared<TextStore>();
     m_modes = std::make_shared<TextStore>();
     m_count = 0;
+    m_runBlocks = {};
+    m_runCount = 0;
     ++m_generation;
 }
 
@@ -490,13 +613,16 @@ ReadingTableSnapshot ReadingTable::snapshot() const
     s.m_valueBlocks = m_values->blocks();
     s.m_modeBlocks = m_modes->blocks();
     s.m_count = m_count;
+    s.m_runBlocks = m_runBlocks;
+    s.m_runCount = m_runCount;
     return s;
 }
 
 std::size_t ReadingTable::bytesUsed() const
 {
     return m_chunks.size() * sizeof(Chunk) + m_chunks.capacity() * sizeof(m_chunks[0]) + m_values->bytesUsed()
-        + m_modes->bytesUsed();
+        + m_modes->bytesUsed() + m_runBlocks.size() * sizeof(RunBlock)
+        + m_runBlocks.capacity() * sizeof(m_runBlocks[0]);
 }
 
 ReadingRecord ReadingTableSnapshot::at(std::size_t index) const

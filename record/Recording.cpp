@@ -164,12 +164,14 @@ void Recording::LiveAppend(Path path)
         record.Value = r.ValueText;
         if (path == Path::LongFrame)
             record.Nval = static_cast<std::int32_t>(std::lround(r.Nval)); // a whole count; 0 for an overload
-        record.Time = millisecondsOfDay(m_peers.clock.now());
+        const LocalDateTime now = m_peers.clock.now();
+        record.Time = millisecondsOfDay(now);
         record.No = NextRecordNo;
         record.DCAC = r.FunctionText;
         record.Unit = r.UnitText;
         record.Auto = r.JudgeText;
-        m_table.append(record);
+        m_table.append(record, RecordDate{static_cast<std::int32_t>(daysFromCivil(now.year, now.month, now.day)),
+                                          static_cast<std::int16_t>(now.utcOffsetMinutes)});
         if (onRecordAppended)
             onRecordAppended(m_table.size() - 1);
     }

@@ -117,6 +117,32 @@ TEST_F(CliConvert, TextImportsIntoPacketAndText)
                                     "C\t\xe2\x82\xac\r\n");
 }
 
+// Records without a date go through comma-separated values and come back
+// byte for byte; the values written again are the same bytes.
+TEST_F(CliConvert, PacketsGoThroughCommaSeparatedValuesUnchanged)
+{
+    for (const char *name : {"packet-empty.xml", "packet-short-frame.xml", "packet-long-frame.xml", "packet-nulls.xml",
+                             "packet-escapes.xml", "packet-negative.xml", "packet-time-edges.xml"}) {
+        SCOPED_TRACE(name);
+        const std::string csv = m_dir / "table.csv", again = m_dir / "again.CSV", packet = m_dir / "back.xml";
+        ASSERT_EQ(runCli({"convert", goldenFile(name), csv}).status, 0);
+        const CliRun r = runCli({"convert", csv, packet});
+        ASSERT_EQ(r.status, 0) << r.err;
+        ASSERT_EQ(runCli({"convert", csv, again}).status, 0);
+        // Units in the LCD font's characters go to Unicode and back (a
+        // foreign file's "µA" comes back as the font's "+A").
+        EXPECT_EQ(readFile(packet), readFile(goldenFile(name)));
+        EXPECT_EQ(readFile(again), readFile(csv));
+    }
+    const std::string bad = m_dir / "bad.csv";
+    writeFile(bad, "No,Time\r\n");
+    const CliRun r = runCli({"convert", bad, m_dir / "out.xml"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "tolmar-cli: convert: Failed to Load File! " + bad
+                         + ": line 1: the header is not \"No,Time,Func,Value,Display,Unit,Judge,Nval\": the file is "
+                           "no table of records\n");
+}
+
 TEST_F(CliConvert, AFileConvertedOntoItselfIsReplacedWhole)
 {
     const std::string packet = m_dir / "table.xml";

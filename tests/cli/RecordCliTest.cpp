@@ -252,6 +252,19 @@ TEST_F(CliRecordOut, ReplayTextGetsTheHeaderAndALinePerRecord)
                                            "1\t09:30:00\tDC\t00.02\tV\tpass\r\n");
 }
 
+TEST_F(CliRecordOut, ReplayCsvGetsTheHeaderAndALinePerRecordWithTimesOfDay)
+{
+    const std::string capturePath = writeCapture("out-csv.txt", capture({volts(1), volts(2)}, 100));
+    const std::string table = m_dir / "table.CSV";
+    const CliRun r =
+        runCli({"replay", "--record", "--every-frame", "--start", "09:30:00.250", "--out", table, capturePath});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(test::readFile(table), "\xEF\xBB\xBFNo,Time,Func,Value,Display,Unit,Judge,Nval\r\n"
+                                     "0,09:30:00.261,DC,00.01,00.01,\" V\",pass,\r\n"
+                                     "1,09:30:00.361,DC,00.02,00.02,\" V\",pass,\r\n");
+}
+
 TEST_F(CliRecordOut, ReplayPacketHoldsTheRecords)
 {
     const std::string capturePath = writeCapture("out-packet.txt", capture({volts(1), volts(2)}, 100));

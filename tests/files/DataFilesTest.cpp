@@ -137,7 +137,14 @@ TEST(DataFileNames, ExtensionsAndKinds)
         const char *name;
         const char *extension;
         bool packet;
+        bool csv = false;
     } cases[] = {
+        {"table.csv", ".csv", false, true},
+        {"table.CSV", ".CSV", false, true},
+        {"table.Csv", ".Csv", false, true},
+        {"table.csv.txt", ".txt", false, false},
+        {"table.csvx", ".csvx", false, false},
+        {"dir.csv/table", "", false, false},
         {"table.xml", ".xml", true},
         {"/home/u/table.xml", ".xml", true},
         {"table.XML", ".XML", false},
@@ -157,6 +164,8 @@ TEST(DataFileNames, ExtensionsAndKinds)
     for (const auto &c : cases) {
         EXPECT_EQ(fileExtension(c.name), c.extension) << c.name;
         EXPECT_EQ(isPacketFileName(c.name), c.packet) << c.name;
+        EXPECT_EQ(isCsvFileName(c.name), c.csv) << c.name;
+        EXPECT_EQ(tableFileKind(c.name), c.packet ? TableFileKind::Packet : c.csv ? TableFileKind::Csv : TableFileKind::Text);
     }
 }
 
@@ -171,7 +180,7 @@ TEST_F(DataFilesTest, TheSaveDialogOpensEmptyWithItsSettings)
     ASSERT_EQ(dialogs.opened.size(), 3u);
     for (const FileDialog &d : dialogs.opened) {
         EXPECT_EQ(d.kind, FileDialog::Kind::Save);
-        EXPECT_EQ(d.Filter, "Excel File(*.xls)|*.xls|Txt File(*.txt)|*.txt");
+        EXPECT_EQ(d.Filter, "Excel File(*.xls)|*.xls|Txt File(*.txt)|*.txt|Comma-separated values (*.csv)|*.csv");
         EXPECT_EQ(d.DefaultExt, "xls");
         EXPECT_TRUE(d.overwritePrompt);
         EXPECT_TRUE(d.hideReadOnly);
@@ -190,7 +199,7 @@ TEST_F(DataFilesTest, TheOpenDialogKeepsItsNameBetweenOpenings)
     ASSERT_EQ(dialogs.opened.size(), 3u);
     for (const FileDialog &d : dialogs.opened) {
         EXPECT_EQ(d.kind, FileDialog::Kind::Open);
-        EXPECT_EQ(d.Filter, "Excel File(*.xls)|*.xls|Txt File(*.txt)|*.txt");
+        EXPECT_EQ(d.Filter, "Excel File(*.xls)|*.xls|Txt File(*.txt)|*.txt|Comma-separated values (*.csv)|*.csv");
         EXPECT_EQ(d.DefaultExt, "");
         EXPECT_FALSE(d.overwritePrompt);
     }
@@ -448,6 +457,41 @@ TEST_F(DataFilesTest, AMissingFileFailsToLoad)
     EXPECT_EQ(prompts.shown, (std::vector<Shown>{loadFailed(), loadFailed(), loadFailed()}));
     EXPECT_EQ(rowsOf(table), std::vector<Row>{shortFrame});
     EXPECT_TRUE(changes.empty());
+}
+
+// A ".csv" name (any case) saves comma-separated values, with the records'
+// dates; the open button reads them back with their dates, and refuses a
+// file with a bad line whole.
+TEST_F(DataFilesTest, CommaSeparatedValuesSaveAndLoadBackWithTheirDates)
+{
+    const RecordDate date{20796, 60};
+    table.append(recordOf(shortFrame), date);
+    table.append(recordOf(longFrame));
+    makeInline();
+    for (const char *name : {"t.csv", "T.CSV"}) {
+        SCOPED_TRACE(name);
+        prompts.shown.clear();
+        saveAs(dir.file(name));
+        EXPECT_EQ(shownWithoutCaptions(), std::vector<Shown>{saved(dir.file(name))});
+        EXPECT_EQ(readFile(dir.file(name)).rfind("\xEF\xBB\xBFNo,Time,Func,Value,Display,Unit,Judge,Nval\r\n", 0), 0u);
+    }
+    ReadingTable before;
+    before.append(recordOf(later));
+    std::swap(table, before);
+    open(dir.file("t.csv"));
+    std::vector<Row> expected = asRecorded({shortFrame, longFrame});
+    expected.insert(expected.begin(), later);
+    EXPECT_EQ(rowsOf(table), expected);
+    EXPECT_EQ(table.dateOf(1), date);
+    EXPECT_EQ(table.dateOf(2), std::nullopt);
+    EXPECT_EQ(changes, std::vector<bool>{false});
+
+    writeFile(dir.file("bad.csv"), readFile(dir.file("t.csv")) + "4,25:00:00.000,DC,,1,V,,\r\n");
+    open(dir.file("bad.csv"));
+    EXPECT_EQ(prompts.shown.back(), loadFailed());
+    EXPECT_EQ(files->lastLoad().line, 4u);
+    EXPECT_EQ(table.size(), 3u) << "a refused file adds nothing";
+    EXPECT_EQ(changes, std::vector<bool>{false});
 }
 
 TEST_F(DataFilesTest, AFailingTextLineKeepsTheLinesBeforeIt)

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
 namespace tolmar {
 namespace {
 
@@ -27,6 +31,37 @@ TEST(SystemClock, GivesAPlausibleLocalTime)
     const LocalDateTime now = SystemClock().now();
     EXPECT_GE(now.year, 2024);
     EXPECT_EQ(now.dayOfWeek, dayOfWeek(now.year, now.month, now.day));
+}
+
+TEST(SystemClock, GivesTheUtcOffsetOfTheZone)
+{
+    const char *const was = std::getenv("TZ");
+    const std::string saved = was ? was : "";
+    // POSIX zone texts need no zone database: "XYZ-5:30" is UTC+5:30.
+    const struct { const char *zone; int offset; } cases[] = {{"UTC0", 0}, {"XYZ-5:30", 330}, {"XYZ+3", -180}};
+    for (const auto &c : cases) {
+        setenv("TZ", c.zone, 1);
+        tzset();
+        EXPECT_EQ(SystemClock().now().utcOffsetMinutes, c.offset) << c.zone;
+    }
+    if (was)
+        setenv("TZ", saved.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+}
+
+TEST(Calendar, DaysFromCivilAndBack)
+{
+    const struct { int y, m, d; long long days; } cases[] = {
+        {1970, 1, 1, 0}, {1969, 12, 31, -1}, {2000, 3, 1, 11017}, {2026, 12, 9, 20796},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(daysFromCivil(c.y, c.m, c.d), c.days) << c.y << "-" << c.m << "-" << c.d;
+        int y = 0, m = 0, d = 0;
+        civilFromDays(c.days, y, m, d);
+        EXPECT_EQ(y * 10000 + m * 100 + d, c.y * 10000 + c.m * 100 + c.d);
+    }
 }
 
 } // namespace
