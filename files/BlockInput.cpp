@@ -62,4 +62,16 @@ LoadResult BlockInput::stopped(Status status, std::size_t line) const
     return {};
 }
 
+std::optional<std::size_t> nextLineStart(std::string_view text, std::size_t eol, bool final)
+{
+    if (eol == text.size())
+        return final && !text.empty() ? std::optional<std::size_t>(eol) : std::nullopt; // the last line, unended
+    if (text[eol] == '\r') {
+        if (eol + 1 == text.size())
+            return final ? std::optional<std::size_t>(eol + 1) : std::nullopt; // an LF may follow
+        return text[eol + 1] == '\n' ? eol + 2 : eol + 1;
+    }
+    return eol + 1;
+}
+
 } // namespace tolmar

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,12 @@ namespace tolmar {
 
 // A reader's answer when the bytes are not UTF-8: read the file again.
 inline constexpr auto loadNotUtf8 = static_cast<LoadResult::Status>(-1);
+
+// Where the line that ends at `eol` (a CR, an LF or the end of `text`) is
+// followed by the next one: past CR, LF or CR LF. Nullopt when that cannot be
+// told before more bytes come (a CR at the end of what is held, or no line end
+// yet) or, at the end of the file, when nothing is left.
+std::optional<std::size_t> nextLineStart(std::string_view text, std::size_t eol, bool final);
 
 // The bytes of a file for a streaming reader, a block at a time, in one
 // buffer that keeps what the reader has not used yet (a cut-off tag or line)

@@ -420,17 +420,10 @@ LoadResult CsvImporter::run()
                 return failed(m_input.offset() + maxHeaderSize,
                               "the first line is longer than " + std::to_string(maxHeaderSize)
                                   + " bytes: it is no header of comma-separated values");
-            std::size_t next = eol + 1;
-            if (eol == text.size()) {
-                if (!final || text.empty())
-                    break;
-                next = eol; // the last line, without a line end
-            } else if (text[eol] == '\r') {
-                if (eol + 1 == text.size() && !final)
-                    break;
-                if (eol + 1 < text.size() && text[eol + 1] == '\n')
-                    ++next;
-            }
+            const std::optional<std::size_t> lineEnd = nextLineStart(text, eol, final);
+            if (!lineEnd)
+                break;
+            const std::size_t next = *lineEnd;
             const std::string_view record = text.substr(0, eol);
             if (first ? !header(record) : !record.empty() && !importLine(record))
                 return failed(m_input.offset(), m_error);
