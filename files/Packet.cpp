@@ -63,6 +63,8 @@ constexpr auto escapes = [] {
 
 char *putText(char *out, std::string_view text)
 {
+    if (text.empty())
+        return out; // an empty view may have no data pointer at all
     std::memcpy(out, text.data(), text.size());
     return out + text.size();
 }

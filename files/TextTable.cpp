@@ -50,6 +50,8 @@ struct RawOut {
     }
     RawOut &operator+=(std::string_view text)
     {
+        if (text.empty())
+            return *this; // an empty view may have no data pointer at all
         std::memcpy(p, text.data(), text.size());
         p += text.size();
         return *this;

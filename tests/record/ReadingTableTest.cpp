@@ -320,8 +320,9 @@ TEST(ReadingTableRecords, AnAppendedTablesTextsReadBackBesideTheTablesOwn)
             table.append(reading(static_cast<int>(i), value(i, false)));
         ReadingTable rows;
         for (std::size_t i = 0; i < c.appended; ++i) {
-            ReadingRecord r = reading(static_cast<int>(i), value(i, true));
-            r.Unit = std::to_string(i % 300);
+            const std::string text = value(i, true), unit = std::to_string(i % 300); // the record views them
+            ReadingRecord r = reading(static_cast<int>(i), text);
+            r.Unit = unit;
             rows.append(r);
         }
         const ReadingTableSnapshot appended = rows.snapshot();
@@ -362,8 +363,9 @@ TEST(ReadingTableSnapshots, ASnapshotReadsItsTextsWhileTheTableStoresNewOnes)
                     ++wrong;
     });
     for (int i = 0; i < 200'000; ++i) {
-        ReadingRecord r = reading(i, "new " + std::to_string(i));
-        r.Unit = std::to_string(i % 1000);
+        const std::string text = "new " + std::to_string(i), unit = std::to_string(i % 1000); // the record views them
+        ReadingRecord r = reading(i, text);
+        r.Unit = unit;
         table.append(r);
     }
     table.clear();
