@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -136,6 +137,26 @@ private:
     std::vector<char> m_buffer;
     std::size_t m_used = 0;
     bool m_failed = false;
+};
+
+// Appends into a buffer known to be large enough (a reserve() of a sink's
+// buffer for a whole line).
+struct RawOut {
+    char *p;
+    RawOut &operator+=(char c)
+    {
+        *p++ = c;
+        return *this;
+    }
+    RawOut &operator+=(std::string_view text)
+    {
+        if (text.empty())
+            return *this; // an empty view may have no data pointer at all
+        std::memcpy(p, text.data(), text.size());
+        p += text.size();
+        return *this;
+    }
+    void append(const char *from, const char *to) { *this += std::string_view(from, static_cast<std::size_t>(to - from)); }
 };
 
 } // namespace tolmar

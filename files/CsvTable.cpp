@@ -38,24 +38,6 @@ constexpr UnitSymbol unitSymbols[] = {
 };
 constexpr std::size_t writtenSymbols = 4;
 
-// Appends into a buffer known to be large enough.
-struct RawOut {
-    char *p;
-    RawOut &operator+=(char c)
-    {
-        *p++ = c;
-        return *this;
-    }
-    RawOut &operator+=(std::string_view text)
-    {
-        if (text.empty())
-            return *this; // an empty view may have no data pointer at all
-        std::memcpy(p, text.data(), text.size());
-        p += text.size();
-        return *this;
-    }
-};
-
 // Quotes are needed for a separator, a quote or a line end inside, and for
 // blanks at either end, which some readers would otherwise drop.
 bool needsQuotes(std::string_view text)

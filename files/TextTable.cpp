@@ -40,25 +40,6 @@ void appendColumn(Out &line, std::string_view text, bool fromTable = true)
     line += kept.empty() ? std::string_view("NULL") : kept;
 }
 
-// Appends into a buffer known to be large enough.
-struct RawOut {
-    char *p;
-    RawOut &operator+=(char c)
-    {
-        *p++ = c;
-        return *this;
-    }
-    RawOut &operator+=(std::string_view text)
-    {
-        if (text.empty())
-            return *this; // an empty view may have no data pointer at all
-        std::memcpy(p, text.data(), text.size());
-        p += text.size();
-        return *this;
-    }
-    void append(const char *from, const char *to) { *this += std::string_view(from, static_cast<std::size_t>(to - from)); }
-};
-
 template <typename Out>
 void putExportLine(Out &line, const ReadingRecord &record, LongTimeTexts &times)
 {
