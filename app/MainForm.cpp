@@ -28,6 +28,10 @@ MainForm::MainForm(const MainFormPlatform &platform, MainFormView &view)
     , chartPicture({platform.prompts, platform.fileDialogs ? *platform.fileDialogs : m_noFileDialogs,
                     platform.chartPictureSource})
     , report(cds1, platform.locale, platform.reportPreview)
+    , session(platform.journalFolder,
+              {cds1, recording, graphicControl, platform.prompts,
+               platform.fileWork ? *platform.fileWork : m_inlineFileWork, platform.clock,
+               [this] { m_view.tableReplaced(); }, [this](const std::string &text) { m_view.showStatusMessage(text); }})
     , m_platform(platform)
     , m_view(view)
     , m_assembler(m_state.statusPanels[1], m_history,
@@ -42,7 +46,15 @@ MainForm::MainForm(const MainFormPlatform &platform, MainFormView &view)
     graphicControl.onChanged = [this] { changed(); };
     judge.onChanged = [this] { changed(); };
     recording.onChanged = [this] { changed(); };
+    recording.onConsidered = [this](std::optional<std::size_t> index, std::optional<double> chartValue) {
+        session.considered(index, chartValue);
+    };
+    recording.onCleared = [this] { session.cleared(); };
+    session.restoreWithoutAsking = platform.restoreWithoutAsking;
+    if (platform.connectAtStart)
+        session.onSettled = [this] { START1Click(); };
     dataFiles.onTableChanged = [this](bool replaced) {
+        session.tableChanged();
         if (replaced)
             m_view.tableReplaced();
         changed();
@@ -75,27 +87,34 @@ void MainForm::FormCreate()
     graphicControl.setStartVerticalRange(); // -40..+40
     m_state.caption += architectureSuffix(m_platform.architecture);
     changed();
+    // The journal of this window, and the offer of a crashed one's records.
+    session.start();
 }
 
 bool MainForm::FormCloseQuery()
 {
     const PromptAnswer answer =
         m_platform.prompts.show(PromptIcon::Confirmation, closeQuestion, PromptButtons::YesNo);
-    // Only an explicit No keeps the window open.
+    // Only an explicit No keeps the window open; only a Yes is a normal end.
+    if (answer == PromptAnswer::Yes)
+        session.end();
     return answer != PromptAnswer::No;
 }
 
 void MainForm::BitBtn1Click()
 {
     const PromptAnswer answer = m_platform.prompts.show(PromptIcon::Information, quitQuestion, PromptButtons::YesNo);
-    if (answer == PromptAnswer::Yes)
+    if (answer == PromptAnswer::Yes) {
+        session.end();
         m_view.terminateApplication();
+    }
 }
 
 void MainForm::Timer3Timer()
 {
     const LocalDateTime now = m_platform.clock.now();
     m_state.statusPanels[2] = formatStatusClock(now, m_platform.locale.shortDayName(now.dayOfWeek));
+    session.poll();
     changed();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/MainFormView.h"
+#include "app/Session.h"
 #include "chart/GraphicControl.h"
 #include "chart/PointStore.h"
 #include "files/ChartPicture.h"
@@ -52,6 +53,13 @@ struct MainFormPlatform {
     ChartPictureSource *chartPictureSource = nullptr;
     // The print preview; without it BtPrint does nothing.
     ReportPreview *reportPreview = nullptr;
+    // Where the session journal is kept; empty: no journal.
+    std::string journalFolder = {};
+    // Restore a crashed session without asking.
+    bool restoreWithoutAsking = false;
+    // Click "USB Connection" once start-up is through (a crashed session's
+    // records back first).
+    bool connectAtStart = false;
 };
 
 // What the main window shows, as plain data.
@@ -150,6 +158,8 @@ public:
     // BtPrint: the report QuickRep1 in its print preview.
     ReportPrinting report;
     void BtPrintClick() { report.BtPrintClick(); }
+    // The crash-safe session: the journal of the table, restored after a crash.
+    Session session;
 
 private:
     void changed() { m_view.stateChanged(); }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 namespace tolmar {
 
 // What the main window's core asks of the window that shows it.
@@ -15,6 +17,8 @@ public:
     virtual void tableExported() {}
     // Paint the whole window again (a window that lay over it has gone).
     virtual void repaintWindow() {}
+    // Say something once in the status bar, for a while (the journal stopped).
+    virtual void showStatusMessage(const std::string &) {}
 
 protected:
     ~MainFormView() = default;

@@ -110,6 +110,12 @@ void GraphicControl::recordValue(double value)
     showCurrentPage();
 }
 
+void GraphicControl::restoreValues(const std::vector<double> &values)
+{
+    m_pager->AddValues(values.data(), values.size());
+    showCurrentPage();
+}
+
 void GraphicControl::clearChart()
 {
     m_pager->Clear();

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tolmar {
 
@@ -121,6 +122,8 @@ public:
 
     // The recording path: one value per considered reading.
     void recordValue(double value);
+    // The values of a restored session, in one step.
+    void restoreValues(const std::vector<double> &values);
     // ClearReadingTable: the pager's Clear; edtCurPage keeps its text.
     void clearChart();
 

@@ -91,6 +91,21 @@ void TChartControl::AddValue(double value)
     }
 }
 
+void TChartControl::AddValues(const double *values, std::size_t count)
+{
+    if (count == 0)
+        return;
+    for (std::size_t i = 0; i < count; ++i)
+        for (int series = 0; series < Chart.seriesCount(); ++series)
+            Chart.append(series, values[i], noLabel, chartBlue);
+    recountPages();
+    if (!Browsing) {
+        // One step per value, as AddValue takes them: the newest is in view.
+        stepsForward(static_cast<std::int64_t>(count));
+        CurrentPage = PageCount;
+    }
+}
+
 void TChartControl::FirstPage()
 {
     if (PageCount < 2 || CurrentPage == 1)

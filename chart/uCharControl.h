@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace tolmar {
@@ -25,6 +26,8 @@ public:
     TChartControl &operator=(const TChartControl &) = delete;
 
     void AddValue(double value);
+    // Many values at once, as if added one by one (a restored session).
+    void AddValues(const double *values, std::size_t count);
     void FirstPage();
     void PreviousPage();
     void NextPage();

@@ -156,6 +156,7 @@ void Recording::LiveAppend(Path path)
     key += r.FunctionText;
     key += r.UnitText;
     key += r.RangeModeText;
+    std::optional<std::size_t> appended;
     if (!m_state.RepeatSetChecked || key != LastRecordKey) {
         LastRecordKey = std::move(key);
         SampleCountdown = tolerantInterval();
@@ -172,19 +173,23 @@ void Recording::LiveAppend(Path path)
         record.Auto = r.JudgeText;
         m_table.append(record, RecordDate{static_cast<std::int32_t>(daysFromCivil(now.year, now.month, now.day)),
                                           static_cast<std::int16_t>(now.utcOffsetMinutes)});
+        appended = m_table.size() - 1;
         if (onRecordAppended)
-            onRecordAppended(m_table.size() - 1);
+            onRecordAppended(*appended);
     }
     // Also for a suppressed repeat: gaps in No mark them.
     ++NextRecordNo;
+    std::optional<double> chartValue;
     if (path == Path::ShortFrame) {
         // The chart gets every considered reading. A value text that is no
         // number and no overload has no place on it: the chart skips it.
-        const auto value = r.isOverload() ? std::optional<double>(r.FullScale)
-                                          : parseFloat(r.ValueText, m_peers.locale.decimalSeparator());
-        if (value)
-            m_peers.chart.recordValue(*value); // AddValue, then edtCurPage
+        chartValue = r.isOverload() ? std::optional<double>(r.FullScale)
+                                    : parseFloat(r.ValueText, m_peers.locale.decimalSeparator());
+        if (chartValue)
+            m_peers.chart.recordValue(*chartValue); // AddValue, then edtCurPage
     }
+    if (onConsidered)
+        onConsidered(appended, chartValue);
     changed();
 }
 
@@ -222,6 +227,8 @@ void Recording::ClearReadingTable()
     m_peers.chart.clearChart();
     NextRecordNo = 1;
     RecordedCount = 0;
+    if (onCleared)
+        onCleared();
     changed();
 }
 

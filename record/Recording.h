@@ -111,6 +111,12 @@ public:
     std::function<void()> onChanged;
     // Told after each record appended by recording, with its index.
     std::function<void(std::size_t index)> onRecordAppended;
+    // Told after each reading recording considered: the index of the record
+    // it appended (none for a skipped repeat) and the value it gave the
+    // chart (none for a long frame, or a text that is no number).
+    std::function<void(std::optional<std::size_t> index, std::optional<double> chartValue)> onConsidered;
+    // Told after Close Data emptied the table and the chart.
+    std::function<void()> onCleared;
 
 private:
     enum class Path { LongFrame, ShortFrame };

@@ -22,6 +22,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <cstdio>
+
 namespace tolmar {
 
 // Passes the core's file work on (to the platform's workers, or runs it at
@@ -262,6 +264,14 @@ void TFCOMM::refreshFileButtons()
 {
     if (Panel5)
         Panel5->setFileWorkRunning(m_core.dataFiles.busy());
+}
+
+void TFCOMM::showStatusMessage(const std::string &text)
+{
+    // Also on the terminal, for a window nobody watches.
+    std::fprintf(stderr, "tolmar: %s\n", text.c_str());
+    if (TntStatusBar1)
+        TntStatusBar1->showMessage(QString::fromStdString(text), statusMessageMs);
 }
 
 void TFCOMM::tableReplaced()

@@ -34,6 +34,8 @@ class TFCOMM final : public QMainWindow, private MainFormView {
 public:
     static constexpr int clientWidth = 876;
     static constexpr int clientHeight = 563;
+    // How long a message stays over the status bar.
+    static constexpr int statusMessageMs = 30000;
 
     explicit TFCOMM(const MainFormPlatform &platform, QWidget *parent = nullptr);
     ~TFCOMM() override;
@@ -75,6 +77,7 @@ private:
     void tableReplaced() override;
     void tableExported() override;
     void repaintWindow() override;
+    void showStatusMessage(const std::string &text) override;
     void buildControls(const MainFormPlatform &platform);
     void buildMenus();
     void refreshFileButtons();

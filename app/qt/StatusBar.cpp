@@ -1,6 +1,7 @@
 #include "app/qt/StatusBar.h"
 
 #include <QLabel>
+#include <QTimer>
 
 namespace tolmar {
 
@@ -15,6 +16,26 @@ StatusBar::StatusBar(QWidget *parent) : QWidget(parent)
         label->setIndent(3);
         m_panels[static_cast<std::size_t>(i)] = label;
     }
+    m_message = new QLabel(this);
+    m_message->setObjectName(QStringLiteral("StatusMessage"));
+    m_message->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_message->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_message->setIndent(3);
+    m_message->setAutoFillBackground(true);
+    m_message->hide();
+    m_messageTimer = new QTimer(this);
+    m_messageTimer->setSingleShot(true);
+    connect(m_messageTimer, &QTimer::timeout, m_message, &QLabel::hide);
+}
+
+void StatusBar::showMessage(const QString &text, int ms)
+{
+    m_message->setText(text);
+    m_message->setToolTip(text);
+    m_message->setGeometry(0, 0, panelWidths[0] + panelWidths[1], height());
+    m_message->show();
+    m_message->raise();
+    m_messageTimer->start(ms);
 }
 
 void StatusBar::setPanelText(int panel, const QString &text)
@@ -35,6 +56,7 @@ void StatusBar::resizeEvent(QResizeEvent *)
         m_panels[i]->setGeometry(left, 0, width, height());
         left += width;
     }
+    m_message->setGeometry(0, 0, panelWidths[0] + panelWidths[1], height());
 }
 
 } // namespace tolmar

@@ -5,6 +5,7 @@
 #include <array>
 
 class QLabel;
+class QTimer;
 
 namespace tolmar {
 
@@ -20,12 +21,18 @@ public:
     void setPanelText(int panel, const QString &text);
     QString panelText(int panel) const;
     QLabel *panel(int index) const { return m_panels[static_cast<std::size_t>(index)]; }
+    // A message over the first two panels for `ms` milliseconds; the panels
+    // stay as they are beneath it. Its whole text is the tooltip.
+    void showMessage(const QString &text, int ms);
+    QLabel *message() const { return m_message; }
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
     std::array<QLabel *, 3> m_panels{};
+    QLabel *m_message = nullptr;
+    QTimer *m_messageTimer = nullptr;
 };
 
 } // namespace tolmar

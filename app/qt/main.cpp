@@ -1,4 +1,5 @@
 #include "app/qt/Brevon.h"
+#include "files/JournalFolder.h"
 #include "files/qt/ReportPreviewDialog.h"
 #include "link/JvHidControllerClass.h"
 #include "platform/Architecture.h"
@@ -24,24 +25,49 @@
 
 namespace {
 const char *const usage =
-    "Usage: tolmar [--simulate]\n"
+    "Usage: tolmar [--simulate] [--connect] [--restore] [--no-journal]\n"
     "\n"
     "Tolmar, the interface program for the handheld multimeter with the\n"
     "\"USB to Serial\" cable. Click \"USB Connection\" to read the meter.\n"
     "\n"
+    "While the window runs, its records are kept in a session journal in\n"
+    "$XDG_STATE_HOME/tolmar (else ~/.local/state/tolmar); after a crash\n"
+    "the next start offers them back.\n"
+    "\n"
     "  --simulate  plug in the built-in simulated meter instead of using the\n"
     "              HID devices of this machine\n"
+    "  --connect   click \"USB Connection\" once the window is up\n"
+    "  --restore   restore the records of a session Tolmar did not end\n"
+    "              (a crash, a kill, a power cut) without asking\n"
+    "  --no-journal\n"
+    "              keep no session journal: a crash loses the records\n"
+    "              not saved\n"
     "  --help      show this text\n"
     "  --version   show the version\n";
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    // Our three options, read before Qt needs a display.
+    // Our options, read before Qt needs a display.
     bool simulate = false;
+    bool connect = false;
+    bool restore = false;
+    bool journal = true;
+    const auto ours = [](const char *arg) {
+        for (const char *option : {"--simulate", "--connect", "--restore", "--no-journal"})
+            if (std::strcmp(arg, option) == 0)
+                return true;
+        return false;
+    };
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--simulate") == 0) {
             simulate = true;
+        } else if (std::strcmp(argv[i], "--connect") == 0) {
+            connect = true;
+        } else if (std::strcmp(argv[i], "--restore") == 0) {
+            restore = true;
+        } else if (std::strcmp(argv[i], "--no-journal") == 0) {
+            journal = false;
         } else if (std::strcmp(argv[i], "--help") == 0) {
             std::fputs(usage, stdout);
             return 0;
@@ -61,7 +87,7 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(QIcon::fromTheme("org.tolmar.Tolmar", QIcon(":/icons/org.tolmar.Tolmar.png")));
     // What Qt left of the command line must be ours.
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--simulate") != 0) {
+        if (!ours(argv[i])) {
             std::fprintf(stderr, "tolmar: unknown option %s\n\n%s", argv[i], usage);
             return 2;
         }
@@ -93,7 +119,10 @@ int main(int argc, char *argv[])
                                             .dispatcher = dispatcher,
                                             .fileDialogs = &fileDialogs,
                                             .fileWork = &fileWork,
-                                            .reportPreview = &reportPreview};
+                                            .reportPreview = &reportPreview,
+                                            .journalFolder = journal ? tolmar::defaultJournalFolder() : std::string(),
+                                            .restoreWithoutAsking = restore,
+                                            .connectAtStart = connect};
 
     tolmar::TFCOMM window(platform);
     prompts.setParent(&window);
