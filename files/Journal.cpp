@@ -405,16 +405,19 @@ bool readHeader(std::string_view body, JournalContents &contents)
         contents.reason = "it is not a Tolmar session journal";
         return false;
     }
+    // Another version's start of the session still names a kept file.
+    std::string created;
+    const bool createdRead = unescape(fields.next(), created);
+    if (createdRead)
+        contents.created = std::move(created);
     if (number != journalVersion) {
         contents.reason = "it was written by another version of Tolmar (journal format " + std::string(*version) + ")";
         return false;
     }
-    std::string created;
-    if (!unescape(fields.next(), created) || !fields.atEnd()) {
+    if (!createdRead || !fields.atEnd()) {
         contents.reason = "its first line is damaged";
         return false;
     }
-    contents.created = std::move(created);
     return true;
 }
 

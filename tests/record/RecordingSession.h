@@ -14,6 +14,7 @@
 #include "platform/virtual/VirtualTime.h"
 
 #include <cstdio>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,9 @@ namespace tolmar::test {
 struct CountingView : MainFormView {
     void stateChanged() override { ++changes; }
     void terminateApplication() override {}
+    void showStatusMessage(const std::string &text) override { statusMessages.push_back(text); }
     int changes = 0;
+    std::vector<std::string> statusMessages;
 };
 
 // A V DC reading "dd.dd" for n = 0..9999, so consecutive n differ.
@@ -42,10 +45,17 @@ struct RecordingSession {
     PassiveBridgePlatform bridge;
     InlineUiDispatcher dispatcher;
     CountingView view;
-    MainForm form{MainFormPlatform{time, time, locale, prompts, shell, architecture, bridge, dispatcher}, view};
+    MainForm form;
 
-    RecordingSession()
+    // With a journal folder the window keeps its session journal there, and
+    // answers the questions of its start-up from `answers`.
+    explicit RecordingSession(std::string journalFolder = {}, std::deque<PromptAnswer> answers = {})
+        : form(MainFormPlatform{.timers = time, .clock = time, .locale = locale, .prompts = prompts, .shell = shell,
+                                .architecture = architecture, .hid = bridge, .dispatcher = dispatcher,
+                                .journalFolder = std::move(journalFolder)},
+               view)
     {
+        prompts.answers = std::move(answers);
         form.FormCreate();
         form.USBConClick(true);
     }
