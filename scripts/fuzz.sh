@@ -31,7 +31,7 @@ for tool in clang-14 clang++-14; do
 done
 
 out=build-fuzz
-targets="PacketReaderFuzz TextImportFuzz PacketTokenizerFuzz ReportStreamFuzz ReportDescriptorFuzz"
+targets="PacketReaderFuzz TextImportFuzz PacketTokenizerFuzz JournalReaderFuzz ReportStreamFuzz ReportDescriptorFuzz"
 if [ $# -gt 0 ]; then targets="$*"; fi
 CC=clang-14 CXX=clang++-14 cmake -S . -B "$out" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTOLMAR_BUILD_FUZZERS=ON -DTOLMAR_BUILD_GUI=OFF -DTOLMAR_BUILD_BENCH=OFF -DBUILD_TESTING=OFF >/dev/null
@@ -67,6 +67,12 @@ text_seeds() {
     seed windows-1252 'head\r\n1\t10:00:00\t\0265A\t\0200\t\0201\r\n'
 }
 
+# The journal of a real run, and its lines without their checks after a '#'
+# (the target gives each line its check: mutations reach what lines say).
+journal_seeds() {
+    { printf '#'; sed 's/\t[0-9a-f]\{8\}$//' tests/data/files/session.journal; } >"$seeds/inline-bodies"
+}
+
 # The sample capture as steps of the report stream target: a report of n
 # data bytes is the byte n - 1 and the bytes.
 stream_seeds() {
@@ -97,6 +103,7 @@ for target in $targets; do
     dict=
     case $target in
     TextImportFuzz) kind=text extension=txt dict="-dict=fuzz/text.dict" ;;
+    JournalReaderFuzz) kind=journal extension=journal ;;
     ReportStreamFuzz) kind=stream extension=none ;;
     ReportDescriptorFuzz) kind=descriptor extension=none ;;
     *) kind=packet extension=xml dict="-dict=fuzz/packet.dict" ;;
@@ -112,6 +119,7 @@ for target in $targets; do
     done
     case $kind in
     text) text_seeds ;;
+    journal) journal_seeds ;;
     stream) stream_seeds ;;
     descriptor) descriptor_seeds ;;
     *) packet_seeds ;;
