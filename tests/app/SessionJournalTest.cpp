@@ -163,6 +163,30 @@ TEST(SessionJournal, CloseDataAndLoadedFilesAreJournalledToo)
     EXPECT_EQ(next.numbers().back(), 4);
 }
 
+TEST(SessionJournal, RecordsTakenWhileTheJournalIsReadFollowTheRestoredOnes)
+{
+    ScratchDir dir;
+    {
+        RecordingSession crashed(dir.path());
+        record(crashed, 0, 3);
+    }
+    DeferredBackgroundWork work;
+    RecordingSession next(dir.path(), {PromptAnswer::Yes}, &work);
+    ASSERT_EQ(work.jobs.size(), 1u) << "the journal is read beside the window";
+    record(next, 50, 2);
+    work.runOne();
+    EXPECT_EQ(next.numbers(), (std::vector<int>{0, 1, 2, 0, 1}));
+    EXPECT_EQ(next.table().at(3).Value, "00.50");
+    record(next, 60, 1);
+    EXPECT_EQ(next.numbers().back(), 3);
+    next.form.session.flush();
+    FileSource source(next.form.session.journalPath());
+    const JournalContents journal = readJournal(source);
+    EXPECT_EQ(filetest::rowsOf(journal.rows), filetest::rowsOf(next.table()));
+    EXPECT_EQ(journal.numbering, (JournalNumbering{4, 6}));
+    EXPECT_EQ(journals(dir).size(), 1u);
+}
+
 // Writes a journal by hand for a window to find at its start.
 void plant(const ScratchDir &dir, const std::string &bytes)
 {

@@ -49,10 +49,12 @@ struct RecordingSession {
 
     // With a journal folder the window keeps its session journal there, and
     // answers the questions of its start-up from `answers`.
-    explicit RecordingSession(std::string journalFolder = {}, std::deque<PromptAnswer> answers = {})
+    // File work runs on `fileWork` when given, else at once.
+    explicit RecordingSession(std::string journalFolder = {}, std::deque<PromptAnswer> answers = {},
+                              BackgroundWork *fileWork = nullptr)
         : form(MainFormPlatform{.timers = time, .clock = time, .locale = locale, .prompts = prompts, .shell = shell,
                                 .architecture = architecture, .hid = bridge, .dispatcher = dispatcher,
-                                .journalFolder = std::move(journalFolder)},
+                                .fileWork = fileWork, .journalFolder = std::move(journalFolder)},
                view)
     {
         prompts.answers = std::move(answers);
