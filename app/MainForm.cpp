@@ -31,7 +31,12 @@ MainForm::MainForm(const MainFormPlatform &platform, MainFormView &view)
     , session(platform.journalFolder,
               {cds1, recording, graphicControl, platform.prompts,
                platform.fileWork ? *platform.fileWork : m_inlineFileWork, platform.clock,
-               [this] { m_view.tableReplaced(); }, [this](const std::string &text) { m_view.showStatusMessage(text); }})
+               [this] {
+                   trend.sync();
+                   m_view.tableReplaced();
+               },
+               [this](const std::string &text) { m_view.showStatusMessage(text); }})
+    , trend(cds1, platform.fileWork ? *platform.fileWork : m_inlineFileWork)
     , m_platform(platform)
     , m_view(view)
     , m_assembler(m_state.statusPanels[1], m_history,
@@ -48,13 +53,19 @@ MainForm::MainForm(const MainFormPlatform &platform, MainFormView &view)
     recording.onChanged = [this] { changed(); };
     recording.onConsidered = [this](std::optional<std::size_t> index, std::optional<double> chartValue) {
         session.considered(index, chartValue);
+        if (index)
+            trend.sync();
     };
-    recording.onCleared = [this] { session.cleared(); };
+    recording.onCleared = [this] {
+        session.cleared();
+        trend.sync();
+    };
     session.restoreWithoutAsking = platform.restoreWithoutAsking;
     if (platform.connectAtStart)
         session.onSettled = [this] { START1Click(); };
     dataFiles.onTableChanged = [this](bool replaced) {
         session.tableChanged();
+        trend.sync();
         if (replaced)
             m_view.tableReplaced();
         changed();

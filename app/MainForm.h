@@ -2,6 +2,7 @@
 
 #include "app/MainFormView.h"
 #include "app/Session.h"
+#include "app/TrendFeed.h"
 #include "chart/GraphicControl.h"
 #include "chart/PointStore.h"
 #include "files/ChartPicture.h"
@@ -160,6 +161,8 @@ public:
     void BtPrintClick() { report.BtPrintClick(); }
     // The crash-safe session: the journal of the table, restored after a crash.
     Session session;
+    // The trend's summary of the table, kept up as records come.
+    TrendFeed trend;
 
 private:
     void changed() { m_view.stateChanged(); }

@@ -2,7 +2,10 @@
 # Installs what Tolmar needs to build, run and test on Debian 12 or Ubuntu.
 # Safe to run again: apt-get skips what is already there.
 # qt6-charts-dev needs the Qt OpenGL development files but does not pull them
-# in without recommends, hence libqt6opengl6-dev. libcli11-dev (header-only)
+# in without recommends, hence libqt6opengl6-dev. libqcustomplot-dev (Debian's
+# QCustomPlot, built for Qt 6 as well) draws the trend, qt6-svg-dev saves it as
+# SVG; libqcustomplot-dev also pulls Qt 5's development files, which we do not
+# use. libcli11-dev (header-only)
 # parses tolmar-cli's options. clang-14 with its runtime
 # (libclang-rt-14-dev: libFuzzer and the sanitizers) builds the fuzz targets
 # of scripts/fuzz.sh; llvm-14 brings llvm-symbolizer for their stacks.
@@ -17,7 +20,7 @@ if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
 $SUDO apt-get update
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends \
     cmake make g++ pkg-config \
-    qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev \
+    qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev qt6-svg-dev libqcustomplot-dev \
     libudev-dev libcli11-dev \
     libgtest-dev libgmock-dev libbenchmark-dev \
     locales fonts-dseg fonts-dejavu-core fonts-liberation2 \

@@ -7,6 +7,7 @@
 #include "app/qt/ReadingGrid.h"
 #include "app/qt/RecordingPanel.h"
 #include "app/qt/StatusBar.h"
+#include "app/qt/TrendWindow.h"
 #include "meter/qt/LcdWidget.h"
 #include "meter/qt/LinkLamp.h"
 #include "chart/qt/QtChartWidget.h"
@@ -215,6 +216,14 @@ void TFCOMM::buildMenus()
         recordLimitItems[i] = item;
     }
 
+    View = menuBar()->addMenu("&View");
+    View->setObjectName("View");
+    ViewStatistics = View->addAction("Statistics");
+    ViewStatistics->setObjectName("ViewStatistics");
+    ViewTrend = View->addAction("Trend");
+    ViewTrend->setObjectName("ViewTrend");
+    connect(ViewTrend, &QAction::triggered, this, &TFCOMM::openTrend);
+
     Help = menuBar()->addMenu("&Help");
     Help->setObjectName("Help");
     model = Help->addAction("About");
@@ -225,6 +234,24 @@ void TFCOMM::buildMenus()
     connect(manual, &QAction::triggered, this, [this] { m_core.manualClick(); });
 }
 
+void TFCOMM::openTrend()
+{
+    if (!m_trend) {
+        m_trend = new TrendWindow(m_core.cds1, m_core.trend, [this] {
+            const JudgeState &judge = m_core.judge.state();
+            return std::make_pair(m_core.judge.number(judge.T1HI), m_core.judge.number(judge.T1LO));
+        }, this);
+        m_trend->setAttribute(Qt::WA_DeleteOnClose);
+        m_core.trend.onChanged = [this] {
+            if (m_trend)
+                m_trend->refresh();
+        };
+    }
+    m_trend->show();
+    m_trend->raise();
+    m_trend->activateWindow();
+}
+
 void TFCOMM::stateChanged()
 {
     // The core's controller reports its first device pass while the core is
@@ -232,6 +259,8 @@ void TFCOMM::stateChanged()
     if (!Form1)
         return;
     const MainFormState &s = m_core.state();
+    if (m_trend)
+        m_trend->refresh();
     setWindowTitle(QString::fromStdString(s.caption));
     for (int i = 0; i < 3; ++i)
         TntStatusBar1->setPanelText(i, QString::fromStdString(s.statusPanels[static_cast<std::size_t>(i)]));

@@ -3,6 +3,7 @@
 #include "app/MainForm.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <array>
 #include <memory>
@@ -24,6 +25,7 @@ class ReadingGrid;
 class RecordingPanel;
 class QtChartWidget;
 class StatusBar;
+class TrendWindow;
 class TForm1;
 
 // The main window. It builds the controls at their places, forwards every
@@ -63,6 +65,10 @@ public:
     QAction *STOP = nullptr;
     QMenu *Record = nullptr;
     std::array<QAction *, 6> recordLimitItems{}; // N10001 .. limitess
+    // Additions: the View menu and the windows it opens (one of each).
+    QMenu *View = nullptr;
+    QAction *ViewStatistics = nullptr;
+    QAction *ViewTrend = nullptr;
     QMenu *Help = nullptr;
     QAction *model = nullptr;
     QAction *manual = nullptr;
@@ -81,6 +87,7 @@ private:
     void buildControls(const MainFormPlatform &platform);
     void buildMenus();
     void refreshFileButtons();
+    void openTrend();
 
     // Before the core: its file work starts through the relay.
     std::unique_ptr<FileWorkRelay> m_fileWork;
@@ -88,6 +95,7 @@ private:
     std::unique_ptr<ChartPictureRelay> m_chartPicture;
     MainForm m_core;
     bool m_terminated = false;
+    QPointer<TrendWindow> m_trend;
 };
 
 } // namespace tolmar
