@@ -34,6 +34,7 @@ MainForm::MainForm(const MainFormPlatform &platform, MainFormView &view)
                [this] {
                    trend.sync();
                    m_view.tableReplaced();
+                   recomputeStatistics(true); // a crashed session's records came back
                },
                [this](const std::string &text) { m_view.showStatusMessage(text); }})
     , trend(cds1, platform.fileWork ? *platform.fileWork : m_inlineFileWork)
@@ -53,12 +54,20 @@ MainForm::MainForm(const MainFormPlatform &platform, MainFormView &view)
     recording.onChanged = [this] { changed(); };
     recording.onConsidered = [this](std::optional<std::size_t> index, std::optional<double> chartValue) {
         session.considered(index, chartValue);
-        if (index)
+        if (index) {
             trend.sync();
+            // Read with the separator the record's value was made with.
+            statistics.setDecimalSeparator(m_platform.locale.decimalSeparator());
+            statistics.add(cds1.at(*index), cds1.dateOf(*index));
+            statisticsChanged();
+        }
     };
     recording.onCleared = [this] {
         session.cleared();
         trend.sync();
+        ++m_statisticsJob; // a recompute still running counted the records just cleared
+        statistics.clear();
+        statisticsChanged();
     };
     session.restoreWithoutAsking = platform.restoreWithoutAsking;
     if (platform.connectAtStart)
@@ -68,6 +77,7 @@ MainForm::MainForm(const MainFormPlatform &platform, MainFormView &view)
         trend.sync();
         if (replaced)
             m_view.tableReplaced();
+        recomputeStatistics(replaced);
         changed();
     };
     dataFiles.onExported = [this] { m_view.tableExported(); };
@@ -270,6 +280,59 @@ void MainForm::INDataToTable()
 void MainForm::INDataToTable1()
 {
     recording.INDataToTable1();
+}
+
+std::optional<StatisticsLimits> MainForm::statisticsLimits() const
+{
+    const auto high = judge.number(judge.state().T1HI);
+    const auto low = judge.number(judge.state().T1LO);
+    if (!high || !low)
+        return std::nullopt;
+    return StatisticsLimits{*high, *low};
+}
+
+void MainForm::statisticsChanged()
+{
+    if (onStatisticsChanged)
+        onStatisticsChanged();
+}
+
+void MainForm::recomputeStatistics(bool replaced)
+{
+    const std::uint64_t job = ++m_statisticsJob;
+    const std::uint64_t generation = cds1.generation();
+    // The figures of a replaced table say nothing of the new one: none
+    // until the new ones are in.
+    if (replaced) {
+        statistics.clear();
+        statisticsChanged();
+    }
+    struct Work {
+        ReadingTableSnapshot rows;
+        std::string separator;
+        std::optional<Statistics> result;
+    };
+    auto work = std::make_shared<Work>(Work{cds1.snapshot(), m_platform.locale.decimalSeparator(), std::nullopt});
+    auto progress = std::make_shared<WorkProgress>();
+    BackgroundWork &worker = m_platform.fileWork ? *m_platform.fileWork : m_inlineFileWork;
+    worker.start(
+        "Statistics", progress,
+        [work, progress] {
+            try {
+                work->result = Statistics::recompute(work->rows, work->separator, progress.get());
+            } catch (const std::exception &) {
+                work->result.reset(); // out of memory: the statistics stay as they are
+            }
+        },
+        [this, job, generation, work] {
+            // A later load, restore or clear has its own recompute.
+            if (job != m_statisticsJob || generation != cds1.generation() || !work->result)
+                return;
+            Statistics fresh = std::move(*work->result);
+            fresh.addRows(cds1.snapshot(), work->rows.size(), cds1.size());
+            statistics = std::move(fresh);
+            statisticsChanged();
+        });
 }
 
 std::string formatStatusClock(const LocalDateTime &t, const std::string &dayName)

@@ -20,6 +20,7 @@
 #include "record/Judge.h"
 #include "record/ReadingTable.h"
 #include "record/Recording.h"
+#include "record/Statistics.h"
 
 #include <array>
 #include <functional>
@@ -142,6 +143,15 @@ public:
     Judge judge;
     // The reading table, the grid DBGrid1 shows it; recording fills it.
     ReadingTable cds1;
+    // The statistics of cds1 by function and unit: each recorded record
+    // updates them, a load or a restore computes them anew, Close Data
+    // empties them.
+    Statistics statistics;
+    // The judge's limits as numbers; none while either is no number.
+    std::optional<StatisticsLimits> statisticsLimits() const;
+    // Told after statistics changed (a record, a clear, a recompute); a
+    // change of limits is told by the window's stateChanged.
+    std::function<void()> onStatisticsChanged;
     Recording recording;
     // RecordNew ("Close Data") and the chart's btnNew.
     void RecordNewClick() { recording.ClearReadingTable(); }
@@ -166,6 +176,10 @@ public:
 
 private:
     void changed() { m_view.stateChanged(); }
+    // Statistics of the whole table on the file work's worker; records
+    // recorded meanwhile are added when it ends.
+    void recomputeStatistics(bool replaced);
+    void statisticsChanged();
     std::optional<DecodeError> LcdDisplayFrame(const std::string &frameText);
     void SendDataClick();
 
@@ -198,6 +212,7 @@ private:
     HistoryLog m_history; // the link log
     FrameAssembler m_assembler;
     FrameObserver m_frameObserver;
+    std::uint64_t m_statisticsJob = 0; // the newest recompute; older ones are dropped
     // Last: its controller's first device-change pass uses everything above.
     std::unique_ptr<UsbLink> m_link;
 };

@@ -15,6 +15,7 @@ const Command commands[] = {
     {"monitor", monitorHelp, monitorCommand},
     {"record", recordHelp, recordCommand},
     {"convert", convertHelp, convertCommand},
+    {"stats", statsHelp, statsCommand},
     {"devices", devicesHelp, devicesCommand},
 };
 

@@ -34,6 +34,8 @@ int recordCommand(const Args &args, std::ostream &out, std::ostream &err);
 std::string recordHelp();
 int convertCommand(const Args &args, std::ostream &out, std::ostream &err);
 std::string convertHelp();
+int statsCommand(const Args &args, std::ostream &out, std::ostream &err);
+std::string statsHelp();
 // Loads a table file as "Open old data files" does (a packet for ".xml",
 // else text) into an empty table; a refusal is told on `err` after
 // `prefix` with "Failed to Load File!", the name and where it failed.

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 
 namespace tolmar {
 
@@ -28,5 +29,12 @@ struct MeterReading {
     // An overload shows "L" (the font's "@") as its third character.
     bool isOverload() const { return DigitB == "@"; }
 };
+
+// A value text that shows an overload: the meter's "L" ("0.L", "-0L"), or a
+// file's "OL". Such a text is no number, and the judge fails it.
+inline bool isOverloadText(std::string_view valueText)
+{
+    return valueText.find('L') != std::string_view::npos;
+}
 
 } // namespace tolmar

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <climits>
+#include <cstdint>
 
 namespace tolmar {
 
@@ -46,6 +47,37 @@ std::optional<double> parseFloat(std::string_view text, std::string_view decimal
     while (end > begin && isBlank(text[end - 1]))
         --end;
     text = text.substr(begin, end - begin);
+
+    // The meter's own texts ("-12.34"): a sign, digits, and the separator
+    // between digits, 15 digits at most. Those digits as a whole number and
+    // the power of ten are both exact in a double, so one division gives the
+    // correctly rounded value that from_chars gives, without the copy.
+    {
+        std::size_t i = 0;
+        const bool negative = i < text.size() && text[i] == '-';
+        if (i < text.size() && (text[i] == '-' || text[i] == '+'))
+            ++i;
+        std::uint64_t digits = 0;
+        int count = 0, whole = -1;
+        while (i < text.size() && count <= 15) {
+            if (isDigit(text[i])) {
+                digits = digits * 10 + static_cast<std::uint64_t>(text[i++] - '0');
+                ++count;
+            } else if (whole < 0 && count > 0 && !decimalSeparator.empty()
+                       && text.substr(i, decimalSeparator.size()) == decimalSeparator) {
+                whole = count;
+                i += decimalSeparator.size();
+            } else {
+                break;
+            }
+        }
+        if (i == text.size() && count > 0 && count <= 15 && whole != count) {
+            static constexpr double powersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                     1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+            const double value = static_cast<double>(digits) / powersOfTen[whole < 0 ? 0 : count - whole];
+            return negative ? -value : value;
+        }
+    }
 
     // Rebuild the number with '.' as separator, then read it locale-free.
     std::string plain;

@@ -73,12 +73,17 @@ void Judge::changed()
         onChanged();
 }
 
-std::optional<double> Judge::number(std::string_view text) const
+std::optional<double> judgedNumber(std::string_view text, std::string_view decimalSeparator)
 {
-    const auto value = parseFloat(text, m_locale.decimalSeparator());
-    if (!value || *value == notANumber)
+    const auto value = parseFloat(text, decimalSeparator);
+    if (!value || *value == Judge::notANumber)
         return std::nullopt;
     return value;
+}
+
+std::optional<double> Judge::number(std::string_view text) const
+{
+    return judgedNumber(text, m_locale.decimalSeparator());
 }
 
 void Judge::JudgeReading(MeterReading &reading)

@@ -81,6 +81,10 @@ private:
     JudgeState m_state;
 };
 
+// The value of a text as the judge reads limits and displayed values: it
+// converts completely with the decimal separator and is not -999999.
+std::optional<double> judgedNumber(std::string_view text, std::string_view decimalSeparator);
+
 // The limit key filter for an edit holding editText.
 bool limitKeyAccepted(char32_t key, std::string_view editText, std::string_view systeminfomation);
 

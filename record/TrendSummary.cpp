@@ -62,11 +62,6 @@ bool isFailText(std::string_view text)
         && (text[3] | 0x20) == 'l';
 }
 
-bool isOverloadText(std::string_view text)
-{
-    return text.find('L') != std::string_view::npos;
-}
-
 void TrendExtent::add(float value)
 {
     if (!any) {

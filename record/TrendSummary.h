@@ -1,5 +1,6 @@
 #pragma once
 
+#include "meter/MeterReading.h"
 #include "record/ReadingTable.h"
 
 #include <cstddef>
@@ -23,8 +24,6 @@ struct TrendKey {
 // The displayed number of a record's Value: a sign, digits and at most one
 // decimal separator (point or comma). Nullopt for anything else.
 std::optional<double> displayedNumber(std::string_view text);
-// An overload shows an L among its digits ("0L", ".OL").
-bool isOverloadText(std::string_view text);
 // The judge of a record that failed its limits ("Fail", in any case).
 bool isFailText(std::string_view text);
 

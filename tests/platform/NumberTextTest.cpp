@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cmath>
+#include <random>
+#include <string>
+
 namespace tolmar {
 namespace {
 
@@ -40,6 +45,43 @@ TEST(ParseFloat, AcceptsTheLocaleSeparatorBlanksSignAndExponent)
     };
     for (const auto &c : cases)
         EXPECT_EQ(parseFloat(c.text, c.separator), c.value) << '"' << c.text << "\" with " << c.separator;
+}
+
+// Short plain texts take a quicker way than longer ones: both must give
+// from_chars' correctly rounded value, to the bit.
+TEST(ParseFloat, PlainTextsAreCorrectlyRoundedWhateverTheirLength)
+{
+    const auto reference = [](std::string text) {
+        double value = 0;
+        std::from_chars(text.data(), text.data() + text.size(), value);
+        return value;
+    };
+    const struct { const char *text; const char *separator; const char *plain; } cases[] = {
+        {"0.1", ".", "0.1"}, {"-39.99", ".", "-39.99"}, {"999999999999999", ".", "999999999999999"},
+        {"9999999999999999", ".", "9999999999999999"}, {"0.000000000000001", ".", "0.000000000000001"},
+        {"1234567.89012345", ".", "1234567.89012345"}, {"1234567.890123456", ".", "1234567.890123456"},
+        {"100000000.1", ".", "100000000.1"}, {"3\u066B14", "\u066B", "3.14"}, {"-0", ".", "-0"},
+        {"0.30000000000000004", ".", "0.30000000000000004"},
+    };
+    for (const auto &c : cases) {
+        const auto value = parseFloat(c.text, c.separator);
+        ASSERT_TRUE(value) << c.text;
+        EXPECT_EQ(std::signbit(*value), std::signbit(reference(c.plain))) << c.text;
+        EXPECT_EQ(*value, reference(c.plain)) << c.text;
+    }
+    std::mt19937_64 random(3);
+    for (int n = 0; n < 100'000; ++n) {
+        const int digits = 1 + static_cast<int>(random() % 17);
+        std::string text = random() % 2 ? "-" : "";
+        for (int d = 0; d < digits; ++d)
+            text += static_cast<char>('0' + random() % 10);
+        text.insert(text.size() - static_cast<std::size_t>(random() % static_cast<unsigned>(digits)), ",");
+        if (text.back() == ',')
+            continue;
+        std::string plain = text;
+        plain[plain.find(',')] = '.';
+        ASSERT_EQ(parseFloat(text, ","), reference(plain)) << text;
+    }
 }
 
 } // namespace
