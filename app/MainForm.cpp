@@ -8,6 +8,7 @@
 #include "meter/ReadingFrame.h"
 
 #include <cstdio>
+#include <filesystem>
 
 namespace tolmar {
 
@@ -158,7 +159,22 @@ void MainForm::TForm1Close()
 
 void MainForm::manualClick()
 {
-    m_platform.shell.openDocument(m_platform.shell.programDirectory() + "/" + helpFileName);
+    Shell &shell = m_platform.shell;
+    const std::string directory = shell.programDirectory();
+    const std::string helpFile = directory + "/" + helpFileName;
+    if (!shell.exists(helpFile)) {
+        for (const char *guide : {installedGuide, sourceTreeGuide}) {
+            // Without the "..": the browser shows the path it is given.
+            const std::string path = std::filesystem::path(directory + "/" + guide).lexically_normal().string();
+            if (shell.exists(path)) {
+                shell.openDocument(path);
+                return;
+            }
+        }
+    }
+    // The help file where it is; with no guide either, it is asked for all
+    // the same, as it always was: the shell opens nothing for a missing file.
+    shell.openDocument(helpFile);
 }
 
 void MainForm::HidCtlDeviceData(std::uint8_t reportId, const std::uint8_t *data, std::size_t size)

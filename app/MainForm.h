@@ -88,6 +88,11 @@ public:
     static constexpr const char *quitQuestion = "Are you sure you want to end Tolmar program?";
     static constexpr const char *closeQuestion = "You are ready to end  Dravik  application?";
     static constexpr const char *helpFileName = "Dravik.chm";
+    // The HTML user guide, relative to the program's folder: as installed
+    // (<prefix>/bin/tolmar), and in the source tree of a build folder beside
+    // docs/ (build/app/tolmar).
+    static constexpr const char *installedGuide = "../share/doc/tolmar/guide/index.html";
+    static constexpr const char *sourceTreeGuide = "../../docs/guide/index.html";
 
     MainForm(const MainFormPlatform &platform, MainFormView &view);
     MainForm(const MainForm &) = delete;

@@ -12,6 +12,11 @@ std::string QtShell::programDirectory() const
     return QCoreApplication::applicationDirPath().toStdString();
 }
 
+bool QtShell::exists(const std::string &path) const
+{
+    return QFileInfo::exists(QString::fromStdString(path));
+}
+
 void QtShell::openDocument(const std::string &path)
 {
     const QString file = QString::fromStdString(path);

@@ -8,6 +8,7 @@ namespace tolmar {
 class QtShell final : public Shell {
 public:
     std::string programDirectory() const override;
+    bool exists(const std::string &path) const override;
     void openDocument(const std::string &path) override;
 };
 

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 namespace tolmar {
 namespace {
 
@@ -164,6 +166,39 @@ TEST(MainFormHelp, AboutAndSoftwareHelp)
     f.form.manualClick();
     EXPECT_EQ(f.shell.opened, (std::vector<std::string>{"/usr/lib/tolmar/Dravik.chm"}));
     EXPECT_TRUE(f.prompts.shown.empty());
+}
+
+TEST(MainFormHelp, SoftwareHelpOpensTheHelpFileElseTheGuide)
+{
+    const std::string chm = "/usr/bin/Dravik.chm";
+    const std::string installed = "/usr/share/doc/tolmar/guide/index.html";
+    const std::string source = "/src/tolmar/docs/guide/index.html"; // beside build/app
+    struct Case {
+        const char *name;
+        std::string directory;
+        std::set<std::string> files;
+        std::string opened;
+    };
+    const Case cases[] = {
+        {"the help file before any guide", "/usr/bin", {chm, installed, source}, chm},
+        {"no help file: the installed guide", "/usr/bin", {installed, "/docs/guide/index.html"}, installed},
+        {"run from the build folder: the source tree's guide", "/src/tolmar/build/app", {source}, source},
+        {"the installed guide before the source tree's", "/src/tolmar/build/app",
+         {"/src/tolmar/build/share/doc/tolmar/guide/index.html", source},
+         "/src/tolmar/build/share/doc/tolmar/guide/index.html"},
+        {"a trailing slash changes nothing", "/usr/bin/", {installed}, installed},
+        {"none: the help file as before", "/usr/bin", {"/usr/bin/index.html", "/usr/share/doc/tolmar/index.html"}, chm},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture f;
+        f.form.FormCreate();
+        f.shell.directory = c.directory;
+        f.shell.files = c.files;
+        f.form.manualClick();
+        EXPECT_EQ(f.shell.opened, (std::vector<std::string>{c.opened}));
+        EXPECT_TRUE(f.prompts.shown.empty());
+    }
 }
 
 TEST(MainFormPrint, PreviewOfTheTableThenTheWindowRepainted)

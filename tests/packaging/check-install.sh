@@ -2,7 +2,7 @@
 # Installs a build into a scratch root as the package does (prefix /usr) and
 # checks what lands there: every file in its place, the desktop entry and the
 # AppStream data valid and pointing at each other, the icon in each size its
-# folder names, the manual pages readable.
+# folder names, the manual pages readable, the user guide with its pictures.
 #   check-install.sh BUILD_DIR
 # Needs desktop-file-validate, appstreamcli and file (scripts/install-deps.sh).
 set -eu
@@ -26,9 +26,12 @@ for f in lib/udev/rules.d/70-tolmar.rules \
          share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
          share/icons/hicolor/scalable/apps/$id.svg \
          share/man/man1/tolmar.1.gz share/man/man1/tolmar-cli.1.gz \
-         share/doc/tolmar/copyright share/doc/tolmar/changelog.gz; do
+         share/doc/tolmar/copyright share/doc/tolmar/changelog.gz \
+         share/doc/tolmar/guide/index.html share/doc/tolmar/guide/guide.css; do
     [ -f "$usr/$f" ] || fail "$f is missing"
 done
+# The guide as installed: every picture it shows is installed beside it.
+sh "$(dirname "$0")/check-guide.sh" "$usr/share/doc/tolmar/guide" >/dev/null || fail "the installed guide is incomplete"
 # Nothing may go to /etc (the administrator's) or outside /usr.
 for top in "$root"/*; do
     [ "$top" = "$usr" ] || fail "installs outside /usr: ${top#"$root"}"
