@@ -37,17 +37,17 @@ struct TrendExtent {
     void merge(const TrendExtent &other);
 };
 
-// The trend's summary of the reading table: for each block of 64 rows, and
-// of 64 such blocks, and of 64 of those, the minimum and maximum of each
-// series in it, kept up as records are appended. The minimum and maximum of
-// any stretch of rows then come from a few hundred entries whatever its
-// length: the ends from the table itself, the middle from the largest
-// blocks that fit. A meter stays in one function for long stretches, so a
-// block has one entry, 12 bytes for 64 rows.
+// The trend's summary of the reading table: for each block of 32 rows, and
+// of 32 such blocks, and so on over four levels, the minimum and maximum of
+// each series in it, kept up as records are appended. The minimum and
+// maximum of any stretch of rows then come from a few hundred entries
+// whatever its length: the ends from the table itself, the middle from the
+// largest blocks that fit. A meter stays in one function for long
+// stretches, so a block has one entry: 16 bytes for 32 rows with its index.
 class TrendSummary {
 public:
-    static constexpr int blockShift = 6; // 64 rows, then 64 blocks, ...
-    static constexpr int levelCount = 3;
+    static constexpr int blockShift = 5; // 32 rows, then 32 blocks, ...
+    static constexpr int levelCount = 4;
 
     // Rows in table order, from row size() on.
     void append(const ReadingRecord &record);

@@ -6,6 +6,7 @@
 #include "app/qt/Placement.h"
 #include "app/qt/ReadingGrid.h"
 #include "app/qt/RecordingPanel.h"
+#include "app/qt/StatisticsWindow.h"
 #include "app/qt/StatusBar.h"
 #include "app/qt/TrendWindow.h"
 #include "meter/qt/LcdWidget.h"
@@ -220,6 +221,7 @@ void TFCOMM::buildMenus()
     View->setObjectName("View");
     ViewStatistics = View->addAction("Statistics");
     ViewStatistics->setObjectName("ViewStatistics");
+    connect(ViewStatistics, &QAction::triggered, this, &TFCOMM::openStatistics);
     ViewTrend = View->addAction("Trend");
     ViewTrend->setObjectName("ViewTrend");
     connect(ViewTrend, &QAction::triggered, this, &TFCOMM::openTrend);
@@ -232,6 +234,21 @@ void TFCOMM::buildMenus()
     manual = Help->addAction("Software Help");
     manual->setObjectName("manual");
     connect(manual, &QAction::triggered, this, [this] { m_core.manualClick(); });
+}
+
+void TFCOMM::openStatistics()
+{
+    if (!m_statistics) {
+        m_statistics = new StatisticsWindow(m_core, this);
+        m_statistics->setAttribute(Qt::WA_DeleteOnClose);
+        m_core.onStatisticsChanged = [this] {
+            if (m_statistics)
+                m_statistics->refresh();
+        };
+    }
+    m_statistics->show();
+    m_statistics->raise();
+    m_statistics->activateWindow();
 }
 
 void TFCOMM::openTrend()
@@ -259,8 +276,11 @@ void TFCOMM::stateChanged()
     if (!Form1)
         return;
     const MainFormState &s = m_core.state();
+    // The limits may have changed: the windows of the View menu show them too.
     if (m_trend)
         m_trend->refresh();
+    if (m_statistics)
+        m_statistics->refresh();
     setWindowTitle(QString::fromStdString(s.caption));
     for (int i = 0; i < 3; ++i)
         TntStatusBar1->setPanelText(i, QString::fromStdString(s.statusPanels[static_cast<std::size_t>(i)]));

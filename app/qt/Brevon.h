@@ -26,6 +26,7 @@ class RecordingPanel;
 class QtChartWidget;
 class StatusBar;
 class TrendWindow;
+class StatisticsWindow;
 class TForm1;
 
 // The main window. It builds the controls at their places, forwards every
@@ -88,6 +89,7 @@ private:
     void buildMenus();
     void refreshFileButtons();
     void openTrend();
+    void openStatistics();
 
     // Before the core: its file work starts through the relay.
     std::unique_ptr<FileWorkRelay> m_fileWork;
@@ -96,6 +98,7 @@ private:
     MainForm m_core;
     bool m_terminated = false;
     QPointer<TrendWindow> m_trend;
+    QPointer<StatisticsWindow> m_statistics;
 };
 
 } // namespace tolmar

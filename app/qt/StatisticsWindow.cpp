@@ -103,7 +103,7 @@ StatisticsWindow::StatisticsWindow(const Statistics &statistics, Limits limits, 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_table);
     layout->addLayout(buttons);
-    resize(900, 240);
+    resize(1240, 240); // every column in view on a common screen
     refresh();
 }
 

@@ -362,8 +362,17 @@ QString TrendWindow::cursorText() const
     }
     if (xs[0] && xs[1]) {
         const double dt = *xs[1] - *xs[0];
-        QString difference = v->timeAxis() ? QString("Δt %1 s").arg(dt, 0, 'g', 10)
+        QString difference = v->timeAxis() ? QString("Δt %1 s").arg(dt, 0, 'f', 3)
                                            : QString("Δrecords %1").arg(dt, 0, 'g', 10);
+        if (v->timeAxis() && std::abs(dt) >= 60) {
+            // Long spans read better in hours and minutes as well.
+            const auto seconds = static_cast<long long>(std::llround(std::abs(dt)));
+            difference += QString(" (%1%2 h %3 min %4 s)")
+                              .arg(dt < 0 ? "-" : "")
+                              .arg(seconds / 3600)
+                              .arg(seconds / 60 % 60)
+                              .arg(seconds % 60);
+        }
         if (values[0] && values[1]) {
             const double dv = *values[1] - *values[0];
             difference += QString("  Δv %1").arg(dv, 0, 'g', 10);

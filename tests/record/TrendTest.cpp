@@ -54,7 +54,9 @@ TEST(TrendSummary, ExtentsAgreeWithAScanAtEveryBlockEdge)
     TrendSummary summary;
     const Row kinds[] = {{"DC", " V", ""}, {"AC", " V", ""}, {"DC", "mV", ""}};
     std::size_t kind = 0;
-    constexpr std::size_t rows = 64 * 64 * 3 + 70;
+    constexpr std::size_t block = std::size_t{1} << TrendSummary::blockShift;
+    // Past two blocks of the third level.
+    constexpr std::size_t rows = block * block * block * 2 + 70;
     for (std::size_t i = 0; i < rows; ++i) {
         if (random() % 50 == 0)
             kind = random() % 3;
@@ -90,12 +92,16 @@ TEST(TrendSummary, ExtentsAgreeWithAScanAtEveryBlockEdge)
         return e;
     };
     std::vector<std::size_t> edges;
-    for (std::size_t block : {std::size_t{64}, std::size_t{4096}})
-        for (std::size_t at = 0; at <= rows; at += block)
+    for (std::size_t size : {block * block, block * block * block})
+        for (std::size_t at = 0; at <= rows; at += size)
             for (std::size_t near : {at, at + 1, at ? at - 1 : 0})
                 edges.push_back(std::min(near, rows));
-    for (int i = 0; i < 100; ++i)
+    for (int i = 0; i < 60; ++i) { // the first level's edges, some of them, and anywhere
+        const std::size_t at = random() % (rows / block) * block;
+        for (std::size_t near : {at, at + 1, at ? at - 1 : 0})
+            edges.push_back(std::min(near, rows));
         edges.push_back(random() % (rows + 1));
+    }
     const auto built = TrendSummary::build(table.snapshot(), nullptr);
     ASSERT_TRUE(built);
     for (std::uint16_t key = 0; key < 3; ++key) {
