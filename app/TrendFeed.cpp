@@ -7,6 +7,11 @@
 
 namespace tolmar {
 
+namespace {
+// Fewer rows than this are summarised at once on the UI thread (about 3 ms).
+constexpr std::size_t inlineRows = 65536;
+} // namespace
+
 void TrendFeed::sync()
 {
     if (m_rebuilding)
@@ -28,7 +33,10 @@ void TrendFeed::rebuild()
     m_generation = m_table.generation();
     m_cancelled = false;
     m_summary.clear();
-    if (m_table.empty()) {
+    if (m_table.size() < inlineRows) {
+        // A few milliseconds at most: no worker, no progress bar.
+        for (std::size_t row = 0; row < m_table.size(); ++row)
+            m_summary.append(m_table.at(row));
         if (onChanged)
             onChanged();
         return;

@@ -24,6 +24,7 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+#include <utility>
 #include <limits>
 
 namespace tolmar {
@@ -285,10 +286,22 @@ void TrendWindow::draw()
                                                  : width < 3 * 86400 ? "hh:mm:ss\nyyyy-MM-dd" : "yyyy-MM-dd\nhh:mm");
             m_plot->xAxis->setLabel("Date and time");
         } else {
-            if (qSharedPointerDynamicCast<QCPAxisTickerDateTime>(m_plot->xAxis->ticker()))
-                m_plot->xAxis->setTicker(QSharedPointer<QCPAxisTicker>::create());
+            // Record numbers: whole numbers, never in the scientific form.
+            if (!qSharedPointerDynamicCast<QCPAxisTickerFixed>(m_plot->xAxis->ticker())) {
+                auto ticker = QSharedPointer<QCPAxisTickerFixed>::create();
+                ticker->setTickStep(1);
+                ticker->setScaleStrategy(QCPAxisTickerFixed::ssMultiples);
+                m_plot->xAxis->setTicker(ticker);
+                m_plot->xAxis->setNumberFormat("f");
+                m_plot->xAxis->setNumberPrecision(0);
+            }
             m_plot->xAxis->setLabel("Record");
         }
+        // Each record a dot once few are in view, so a single one shows.
+        const bool fewRecords = !points.empty() && points.size() * 8 < static_cast<std::size_t>(columns)
+            && points.front().row != points.back().row;
+        m_line->setScatterStyle(fewRecords || points.size() == 1 ? QCPScatterStyle(QCPScatterStyle::ssDisc, 5)
+                                                                 : QCPScatterStyle());
         m_plot->yAxis->setLabel(seriesName());
     } else {
         m_pointsDrawn = 0;
@@ -391,6 +404,7 @@ bool TrendWindow::eventFilter(QObject *watched, QEvent *event)
     switch (event->type()) {
     case QEvent::MouseButtonDblClick:
         m_clickTimer->stop();
+        m_doubleClicked = true;
         showAll();
         return true;
     case QEvent::MouseButtonPress: {
@@ -423,6 +437,8 @@ bool TrendWindow::eventFilter(QObject *watched, QEvent *event)
         const bool right = mouse->button() == Qt::RightButton;
         if (right && m_band)
             m_band->hide();
+        if (std::exchange(m_doubleClicked, false))
+            return true;
         if (!m_dragged) {
             m_pendingCursor = right ? 1 : 0;
             m_pendingX = m_plot->xAxis->pixelToCoord(at.x());

@@ -93,6 +93,7 @@ private:
     double m_pendingX = 0;
     QPoint m_pressAt;
     bool m_dragged = false;
+    bool m_doubleClicked = false; // the release that ends a double click places nothing
     bool m_settingRange = false;
     std::size_t m_drawnRows = 0;
     int m_pointsDrawn = 0;

@@ -86,11 +86,12 @@ TEST(MainWindow, Menus)
     Window w;
     w.window.show();
     const QList<QAction *> top = w.window.menuBar()->actions();
-    ASSERT_EQ(top.size(), 3);
+    ASSERT_EQ(top.size(), 4);
     EXPECT_EQ(top[0]->text(), "Connect");
     EXPECT_FALSE(top[0]->isVisible());
     EXPECT_EQ(top[1]->text(), "&Record");
-    EXPECT_EQ(top[2]->text(), "&Help");
+    EXPECT_EQ(top[2]->text(), "&View") << "the addition's menu, between Record and Help";
+    EXPECT_EQ(top[3]->text(), "&Help");
 
     EXPECT_EQ(w.window.START->text(), "START");
     EXPECT_EQ(w.window.START->shortcut(), QKeySequence("Ctrl+A"));
@@ -109,6 +110,23 @@ TEST(MainWindow, Menus)
     ASSERT_EQ(help.size(), 2);
     EXPECT_EQ(help[0]->text(), "About");
     EXPECT_EQ(help[1]->text(), "Software Help");
+
+    // View opens each of its windows once; chosen again, the same one comes to the front.
+    const QList<QAction *> view = w.window.View->actions();
+    ASSERT_EQ(view.size(), 2);
+    EXPECT_EQ(view[0]->text(), "Statistics");
+    EXPECT_EQ(view[1]->text(), "Trend");
+    for (QAction *item : view) {
+        const auto windowsTitled = [&] {
+            int n = 0;
+            for (QWidget *top : QApplication::topLevelWidgets())
+                n += top->isVisible() && top->windowTitle() == item->text();
+            return n;
+        };
+        item->trigger();
+        item->trigger();
+        EXPECT_EQ(windowsTitled(), 1) << item->text().toStdString();
+    }
 }
 
 TEST(MainWindow, StartUpStateOfTheCore)
