@@ -87,17 +87,7 @@ void Session::start()
         return;
     }
     m_writer = std::make_unique<JournalWriter>(std::move(*file), writePeriod);
-    m_numbering = numbering();
-    m_generation = m_peers.table.generation();
-    m_rows = 0;
-    m_date.reset();
-    const std::string created = createdStamp();
-    const JournalNumbering start = m_numbering;
-    m_writer->append([&](std::string &out) {
-        journal::appendHeader(out, created);
-        journal::appendBegin(out, 'E', start);
-    });
-    catchUp(m_peers.table.size());
+    beginJournal();
 
     auto orphan = m_folder.takeOrphan();
     if (!orphan) {
@@ -191,6 +181,11 @@ void Session::cleared()
         return;
     // Table and chart are empty: nothing before matters, the file starts again.
     m_writer->truncate();
+    beginJournal();
+}
+
+void Session::beginJournal()
+{
     m_generation = m_peers.table.generation();
     m_rows = 0;
     m_date.reset();

@@ -83,6 +83,8 @@ private:
     // Journals what the table holds beyond what is journalled, up to `end`;
     // a replaced table begins again.
     void catchUp(std::size_t end);
+    // The journal's first lines: its header, then the table and chart as they are.
+    void beginJournal();
     void offerRestore(const std::shared_ptr<RestoreJob> &job);
     void settled();
     void restore(const std::shared_ptr<RestoreJob> &job);
