@@ -194,10 +194,14 @@ double TrendWindow::newestX() const
 void TrendWindow::update()
 {
     const std::size_t rows = std::min(m_feed.summary().size(), m_table.size());
-    const bool shrank = rows < m_drawnRows;
+    // A clear or a load (summarised anew, its series numbered anew): the
+    // newest record's series, all of it.
+    const bool anew = rows < m_drawnRows || (m_drawnRows == 0 && rows > 0);
+    if (rows < m_drawnRows)
+        m_key.reset();
     m_drawnRows = rows;
     rebuildSeriesList();
-    if (shrank) { // a clear or a load: the new table from the start
+    if (anew) {
         m_cursorRows[0].reset();
         m_cursorRows[1].reset();
         showAll();

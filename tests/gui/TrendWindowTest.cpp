@@ -83,6 +83,28 @@ TEST(TrendWindow, ShowsTheNewestSeriesAndFollowsNewRecordsUntilPannedBack)
     EXPECT_GE(t.range().upper, eight + 152);
 }
 
+TEST(TrendWindow, ALoadedTableIsShownWholeWithItsNewestSeries)
+{
+    Trend t;
+    for (int i = 0; i < 30; ++i)
+        t.record("DC", "1");
+    t.open();
+    ReadingTable loaded; // a file without dates: against record numbers
+    for (int i = 0; i < 40; ++i) {
+        ReadingRecord r;
+        r.DCAC = "AC";
+        r.Unit = "mV";
+        r.Value = "5";
+        loaded.append(r);
+    }
+    t.table = std::move(loaded);
+    t.feed.sync();
+    t.window->update();
+    EXPECT_EQ(t.window->seriesName(), "AC mV");
+    EXPECT_LE(t.range().lower, 1);
+    EXPECT_GE(t.range().upper, 40);
+}
+
 TEST(TrendWindow, CursorsTellTimesValuesAndDifferences)
 {
     // The window shows moments in the machine's time zone: here Central European.
