@@ -18,7 +18,13 @@ namespace tolmar::cli {
 
 void LiveSession::addSimulate(OptionTable &table)
 {
-    table.flag("--simulate", [this] { simulate = true; });
+    addSimulateOption(table, simulate, cables);
+    table.value({.name = "--device",
+                 .valueName = "ID",
+                 .take = [this](const std::string &text) { device = text; },
+                 .missing = table.command() + ": --device takes a cable's port or index (tolmar-cli devices)",
+                 .notEmpty = true,
+                 .help = "the cable to use: its port or its index as tolmar-cli devices shows them"});
 }
 
 void LiveSession::addLimits(OptionTable &table, long &count)
@@ -51,7 +57,7 @@ int LiveSession::run(std::ostream &err, const std::function<void(MainForm &, con
     StreamPrompts prompts(err, command);
     std::unique_ptr<HidPlatform> hid;
     if (simulate)
-        hid = std::make_unique<SimulatedHidPlatform>(sim::Options{}, SimulatedHidPlatform::steadyClock());
+        hid = std::make_unique<SimulatedHidPlatform>(SimulatedHidPlatform::sharedCables(cables), SimulatedHidPlatform::steadyClock());
     else
         hid = makeSystemHidPlatform();
     HeadlessForm headless(decimalSeparator, {loop, clock, prompts, *hid, loop});
@@ -60,6 +66,8 @@ int LiveSession::run(std::ostream &err, const std::function<void(MainForm &, con
     const auto selectedBridge = [&link]() -> TJvHidDevice * {
         return link.DevListIndex < 0 ? nullptr : link.DevListBox[static_cast<std::size_t>(link.DevListIndex)].device;
     };
+    if (!device.empty())
+        link.chooseDevice(device);
     setUp(form, clock);
 
     // Devices coming and going: a lost bridge ends the session; any other
