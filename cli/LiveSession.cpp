@@ -24,7 +24,7 @@ void LiveSession::addSimulate(OptionTable &table)
                  .take = [this](const std::string &text) { device = text; },
                  .missing = table.command() + ": --device takes a cable's port or index (tolmar-cli devices)",
                  .notEmpty = true,
-                 .help = "the cable to use: its port or its index as tolmar-cli devices shows them"});
+                 .help = "the cable to use: its port or its index in devices"});
 }
 
 void LiveSession::addLimits(OptionTable &table, long &count)
