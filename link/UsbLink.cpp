@@ -226,6 +226,19 @@ void UsbLink::selectBridge()
         DevListIndex = bridges.back();
 }
 
+void UsbLink::refreshInUse()
+{
+    for (const int i : bridgeIndexes()) {
+        DeviceEntry &entry = DevListBox[static_cast<std::size_t>(i)];
+        if (!entry.device || (m_hold && entry.instance == m_holdInstance)) {
+            entry.inUse = false;
+            continue;
+        }
+        const TJvHidPnPInfo &info = entry.device->PnPInfo();
+        entry.inUse = HidCtl.Platform().heldElsewhere({info.DevicePath, info.DeviceInstance});
+    }
+}
+
 bool UsbLink::chooseDevice(const std::string &id)
 {
     if (USBConDown)

@@ -115,6 +115,8 @@ public:
     // " - cable <name>" for the window's title when more than one bridge is
     // present, else nothing: with one cable the title stays as it was.
     std::string captionSuffix() const;
+    // Looks again which bridges other Tolmars hold (DeviceEntry::inUse).
+    void refreshInUse();
     // Whether this link holds its cable (from the connect to the disconnect).
     bool holdsCable() const { return m_hold != nullptr; }
 

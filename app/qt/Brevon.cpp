@@ -244,6 +244,7 @@ void TFCOMM::fillCableMenu()
 {
     ViewCable->clear();
     UsbLink &link = m_core.link();
+    link.refreshInUse();
     const std::vector<int> cables = link.bridgeIndexes();
     if (cables.empty())
         ViewCable->addAction("No cable")->setEnabled(false);

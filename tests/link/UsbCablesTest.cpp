@@ -262,20 +262,6 @@ TEST(UsbConnectionCables, AReplugIntoTheSamePortKeepsItsId)
     EXPECT_FALSE(session.sim.sentFrames(0).empty());
 }
 
-TEST(UsbConnectionCables, TheTitleNamesTheCableOnlyWhenThereIsAChoice)
-{
-    test::ScratchDir locks;
-    for (const auto &[count, suffix] : {std::pair{1, ""}, std::pair{2, " - cable sim-2"}}) {
-        Session session(cables(count, locks.path()));
-        EXPECT_EQ(session.link().captionSuffix(), suffix);
-        ASSERT_TRUE(session.link().chooseDevice("0"));
-        EXPECT_EQ(session.port(), "sim-1");
-        session.connect();
-        EXPECT_FALSE(session.link().chooseDevice("")) << "no other cable while connected";
-        session.form->USBConClick(false);
-    }
-}
-
 // The platforms' holds: a lock file per simulated cable, and on Linux a
 // flock() on the node, which a plain file stands in for here.
 TEST(HidHolds, AHoldKeepsOthersOutUntilItGoes)
