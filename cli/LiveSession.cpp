@@ -74,10 +74,14 @@ int LiveSession::run(std::ostream &err, const std::function<void(MainForm &, con
     // change stops reading (in the window the user then clicks twice), so
     // the session connects again by itself.
     bool bridgeGone = false;
+    std::string connectedInstance; // the cable this session reads: another one never stands in for it
+    const auto selectedInstance = [&link] {
+        return link.DevListIndex < 0 ? std::string() : link.DevListBox[static_cast<std::size_t>(link.DevListIndex)].instance;
+    };
     loop.watch(link.HidCtl.NotificationFd(), [&] {
         link.HidCtl.HandleDeviceNotifications();
         TJvHidDevice *bridge = selectedBridge();
-        if (!bridge) {
+        if (!bridge || selectedInstance() != connectedInstance) {
             bridgeGone = true;
         } else if (!bridge->HasReader() && prompts.shown == 0) {
             if (link.USBConDown)
@@ -90,6 +94,7 @@ int LiveSession::run(std::ostream &err, const std::function<void(MainForm &, con
     form.USBConClick(true);
     if (prompts.shown > 0)
         return 1; // no cable: the message is out
+    connectedInstance = selectedInstance();
     if (!link.USBConDown) {
         err << "tolmar-cli: " << command
             << ": the bridge opens for queries only: no permission to read and write it "
