@@ -3,6 +3,7 @@
 // that was killed is free again, and a replugged cable keeps its port.
 #include "app/MainForm.h"
 #include "cli/CliRun.h"
+#include "link/ScriptedHidPlatform.h"
 #include "platform/Architecture.h"
 #include "platform/Locale.h"
 #include "platform/Prompts.h"
@@ -260,6 +261,63 @@ TEST(UsbConnectionCables, AReplugIntoTheSamePortKeepsItsId)
     EXPECT_TRUE(session.link().USBConDown);
     EXPECT_TRUE(session.link().holdsCable());
     EXPECT_FALSE(session.sim.sentFrames(0).empty());
+}
+
+// On a platform that cannot tell ports the cables go by their index, which
+// counts every HID interface as tolmar-cli devices does.
+TEST(UsbConnectionCables, WithoutPortsTheCablesGoByTheirIndex)
+{
+    struct Case {
+        std::string device;
+        int selected;
+        std::string message; // after a connect; empty: not connected here
+    };
+    const Case cases[] = {
+        {"", 0, ""},
+        {"2", 2, std::string(UsbLink::noCableMessage) + "\n\nThe cable at #2 " + inUseLine},
+        {"1", -1, std::string(UsbLink::noCableMessage) + "\n\nNo meter cable at \"1\" (tolmar-cli devices lists the cables)."},
+        {"3", -1, std::string(UsbLink::noCableMessage) + "\n\nNo meter cable at \"3\" (tolmar-cli devices lists the cables)."},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.device);
+        test::ScriptedHidPlatform hid;
+        hid.plug(test::fakeDevice("hidraw0"));
+        test::FakeHidDevice keyboard = test::fakeDevice("hidraw1");
+        keyboard.product = u"Keyboard";
+        hid.plug(keyboard);
+        test::FakeHidDevice held = test::fakeDevice("hidraw2");
+        held.heldElsewhere = true;
+        hid.plug(held);
+        test::FakeHidDevice withSerial = test::fakeDevice("hidraw3");
+        withSerial.serial = u"0001";
+        hid.plug(withSerial);
+
+        VirtualTime time;
+        FixedLocale locale;
+        ScriptedPrompts prompts;
+        RecordingShell shell;
+        FixedArchitecture architecture{true};
+        ManualUiDispatcher ui;
+        NullView view;
+        MainFormPlatform platform{time, time, locale, prompts, shell, architecture, hid, ui};
+        platform.device = c.device;
+        MainForm form(platform, view);
+        form.FormCreate();
+
+        EXPECT_EQ(form.link().DevListIndex, c.selected);
+        EXPECT_EQ(form.link().bridgeIndexes(), (std::vector<int>{0, 2}));
+        if (c.selected >= 0) {
+            EXPECT_EQ(form.link().captionSuffix(), " - cable #" + std::to_string(c.selected));
+        }
+        if (c.message.empty())
+            continue;
+        form.USBConClick(true);
+        EXPECT_FALSE(form.link().USBConDown);
+        ASSERT_EQ(prompts.shown.size(), 1u);
+        EXPECT_EQ(prompts.shown[0].text, c.message);
+        EXPECT_TRUE(hid.features().empty()) << "nothing went to a cable in use";
+        EXPECT_TRUE(hid.writes().empty());
+    }
 }
 
 // The platforms' holds: a lock file per simulated cable, and on Linux a
