@@ -70,6 +70,8 @@ MainForm::MainForm(const MainFormPlatform &platform, MainFormView &view)
         statistics.clear();
         statisticsChanged();
     };
+    if (!platform.device.empty())
+        m_link->chooseDevice(platform.device);
     session.restoreWithoutAsking = platform.restoreWithoutAsking;
     if (platform.connectAtStart)
         session.onSettled = [this] { START1Click(); };

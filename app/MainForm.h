@@ -62,6 +62,9 @@ struct MainFormPlatform {
     // Click "USB Connection" once start-up is through (a crashed session's
     // records back first).
     bool connectAtStart = false;
+    // The cable to take (`--device`): its port or its index; empty: the
+    // last free "USB to Serial" cable.
+    std::string device = {};
 };
 
 // What the main window shows, as plain data.

@@ -15,19 +15,22 @@ namespace {
 const char *const devicesDescription =
     "      List the HID interfaces as Tolmar sees them: index, device path,\n"
     "      VID:PID, product and serial number strings, input, output and\n"
-    "      feature report lengths, and whether Tolmar may read and write it.\n"
-    "      The meter's cable is the \"USB to Serial\" entry without a serial\n"
-    "      number. --simulate lists the simulated cable instead.\n";
+    "      feature report lengths, and whether Tolmar may read and write it;\n"
+    "      for each cable its port and whether another Tolmar uses it.\n"
+    "      The meter's cable is the last \"USB to Serial\" entry without a\n"
+    "      serial number that no other Tolmar uses; --device takes a port or\n"
+    "      an index shown here. --simulate lists the simulated cables instead.\n";
 
 // The command line of devices.
 struct DevicesLine {
     bool simulate = false;
+    int cables = 1;
     OptionTable table{"devices", "devices: unknown argument "};
 
     DevicesLine()
     {
         table.describe(devicesDescription);
-        table.flag("--simulate", [this] { simulate = true; });
+        addSimulateOption(table, simulate, cables);
     }
 };
 
@@ -41,6 +44,8 @@ struct Listed {
     std::string serialText;
     HidReportLengths lengths;
     bool canReadWrite;
+    std::string port = {};
+    bool inUse = false; // held by another Tolmar
 };
 
 std::string hex4(std::uint16_t value)
@@ -61,6 +66,10 @@ void print(std::ostream &out, const Listed &device)
         << " bytes\n"
         << "   access    " << (device.canReadWrite ? "read and write" : "queries only (no permission to read and write)")
         << "\n";
+    if (!device.port.empty())
+        out << "   port      " << device.port << "\n";
+    if (device.productText == SimulatedHidPlatform::productName && device.serialText.empty())
+        out << "   in use    " << (device.inUse ? "by another Tolmar" : "no") << "\n";
 }
 
 // The cable the program would take: the last "USB to Serial" without a
@@ -72,13 +81,17 @@ void explain(std::ostream &out, const std::vector<Listed> &devices)
     for (const Listed &device : devices) {
         if (device.productText != SimulatedHidPlatform::productName)
             continue;
-        if (device.serialText.empty())
-            cable = &device;
-        else
+        if (device.serialText.empty()) {
+            // The last one no other Tolmar uses; the last one when all are used.
+            if (!device.inUse || !cable || cable->inUse)
+                cable = &device;
+        } else
             withSerial = true;
     }
     out << "\n";
-    if (cable && cable->canReadWrite) {
+    if (cable && cable->inUse) {
+        out << "The meter's cable (entry " << cable->index << ") is in use by another Tolmar.\n";
+    } else if (cable && cable->canReadWrite) {
         out << "The meter's cable is entry " << cable->index << ".\n";
     } else if (cable) {
         out << "The meter's cable (entry " << cable->index
@@ -110,7 +123,7 @@ int devicesCommand(const Args &args, std::ostream &out, std::ostream &err)
 
     std::unique_ptr<HidPlatform> platform;
     if (line.simulate)
-        platform = std::make_unique<SimulatedHidPlatform>();
+        platform = std::make_unique<SimulatedHidPlatform>(SimulatedHidPlatform::sharedCables(line.cables));
     else
         platform = makeSystemHidPlatform();
     InlineUiDispatcher dispatcher;
@@ -119,10 +132,16 @@ int devicesCommand(const Args &args, std::ostream &out, std::ostream &err)
     try {
         TJvHidDeviceController controller(*platform, dispatcher);
         // The strings can be read only while a device is being enumerated.
-        controller.SetOnEnumerate([&devices](TJvHidDevice *device, int index) {
+        controller.SetOnEnumerate([&devices, &platform](TJvHidDevice *device, int index) {
             devices.push_back({index, device->PnPInfo().DevicePath, device->VendorID(), device->ProductID(),
                                device->ProductText(), device->SerialText(), device->Capabilities(),
                                device->CanReadWrite()});
+            Listed &listed = devices.back();
+            const HidInterfaceInfo where{listed.path, device->PnPInfo().DeviceInstance};
+            listed.port = platform->port(where);
+            // Only bridges are looked at: a look opens the device node.
+            if (listed.productText == SimulatedHidPlatform::productName)
+                listed.inUse = platform->heldElsewhere(where);
             return true;
         });
         controller.EnumeratePresent();

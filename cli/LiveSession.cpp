@@ -18,7 +18,13 @@ namespace tolmar::cli {
 
 void LiveSession::addSimulate(OptionTable &table)
 {
-    table.flag("--simulate", [this] { simulate = true; });
+    addSimulateOption(table, simulate, cables);
+    table.value({.name = "--device",
+                 .valueName = "ID",
+                 .take = [this](const std::string &text) { device = text; },
+                 .missing = table.command() + ": --device takes a cable's port or index (tolmar-cli devices)",
+                 .notEmpty = true,
+                 .help = "the cable to use: its port or its index in devices"});
 }
 
 void LiveSession::addLimits(OptionTable &table, long &count)
@@ -51,7 +57,7 @@ int LiveSession::run(std::ostream &err, const std::function<void(MainForm &, con
     StreamPrompts prompts(err, command);
     std::unique_ptr<HidPlatform> hid;
     if (simulate)
-        hid = std::make_unique<SimulatedHidPlatform>(sim::Options{}, SimulatedHidPlatform::steadyClock());
+        hid = std::make_unique<SimulatedHidPlatform>(SimulatedHidPlatform::sharedCables(cables), SimulatedHidPlatform::steadyClock());
     else
         hid = makeSystemHidPlatform();
     HeadlessForm headless(decimalSeparator, {loop, clock, prompts, *hid, loop});
@@ -60,16 +66,22 @@ int LiveSession::run(std::ostream &err, const std::function<void(MainForm &, con
     const auto selectedBridge = [&link]() -> TJvHidDevice * {
         return link.DevListIndex < 0 ? nullptr : link.DevListBox[static_cast<std::size_t>(link.DevListIndex)].device;
     };
+    if (!device.empty())
+        link.chooseDevice(device);
     setUp(form, clock);
 
     // Devices coming and going: a lost bridge ends the session; any other
     // change stops reading (in the window the user then clicks twice), so
     // the session connects again by itself.
     bool bridgeGone = false;
+    std::string connectedInstance; // the cable this session reads: another one never stands in for it
+    const auto selectedInstance = [&link] {
+        return link.DevListIndex < 0 ? std::string() : link.DevListBox[static_cast<std::size_t>(link.DevListIndex)].instance;
+    };
     loop.watch(link.HidCtl.NotificationFd(), [&] {
         link.HidCtl.HandleDeviceNotifications();
         TJvHidDevice *bridge = selectedBridge();
-        if (!bridge) {
+        if (!bridge || selectedInstance() != connectedInstance) {
             bridgeGone = true;
         } else if (!bridge->HasReader() && prompts.shown == 0) {
             if (link.USBConDown)
@@ -82,6 +94,7 @@ int LiveSession::run(std::ostream &err, const std::function<void(MainForm &, con
     form.USBConClick(true);
     if (prompts.shown > 0)
         return 1; // no cable: the message is out
+    connectedInstance = selectedInstance();
     if (!link.USBConDown) {
         err << "tolmar-cli: " << command
             << ": the bridge opens for queries only: no permission to read and write it "

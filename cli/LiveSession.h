@@ -24,10 +24,13 @@ class OptionTable;
 struct LiveSession {
     const char *command = ""; // "monitor", "record": names the messages
     bool simulate = false;
+    int cables = 1;      // --simulate=N: simulated cables
+    std::string device;  // --device ID: the cable's port or index; empty: the usual rule
     double seconds = 0;  // 0: no time limit
     std::optional<std::string> decimalSeparator;
 
-    // The session's options in a command's table: --simulate; --count N
+    // The session's options in a command's table: --simulate[=N] and
+    // --device ID; --count N
     // (into `count`) and --seconds S; --decimal-separator C.
     void addSimulate(OptionTable &table);
     void addLimits(OptionTable &table, long &count);

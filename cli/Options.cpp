@@ -1,5 +1,7 @@
 #include "cli/Options.h"
 
+#include "platform/NumberText.h"
+
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
@@ -63,6 +65,14 @@ void OptionTable::flag(const std::string &name, std::function<void()> onGiven)
     m_entries.push_back({.name = name, .inMode = m_inMode});
 }
 
+void OptionTable::flagWithValue(const std::string &name, const std::string &valueName, std::function<void()> onGiven,
+                                std::function<void(const std::string &)> take)
+{
+    flag(name, std::move(onGiven));
+    m_entries.back().joinedValue = "[=" + valueName + "]";
+    m_entries.back().takeJoined = std::move(take);
+}
+
 void OptionTable::value(ValueOption option)
 {
     m_values.push_back(std::make_unique<ValueOption>(std::move(option)));
@@ -117,6 +127,15 @@ int OptionTable::parse(const Args &args, std::ostream &err)
     for (const std::string &arg : args) {
         const Entry *entry = ended ? nullptr : find(joinedName(arg));
         ended = ended || arg == "--";
+        if (entry && entry->takeJoined && arg.size() > entry->name.size() + 1) {
+            try {
+                entry->takeJoined(arg.substr(entry->name.size() + 1));
+            } catch (const UsageError &error) {
+                return usageError(err, error.message);
+            }
+            given.push_back(entry->name);
+            continue;
+        }
         if (entry && !entry->value)
             return usageError(err, m_unknown + arg);
         if (entry && arg.size() == entry->name.size() + 1) {
@@ -165,7 +184,8 @@ std::string OptionTable::usage(bool modeForm) const
     const auto shown = [this](const Entry &entry) {
         const CLI::Option *option = m_app->get_option(entry.name);
         const std::string valueName = option->get_type_name();
-        return option->get_name() + (valueName.empty() || entry.valueName.empty() ? "" : " " + valueName);
+        return option->get_name() + entry.joinedValue
+            + (valueName.empty() || entry.valueName.empty() ? "" : " " + valueName);
     };
     std::vector<std::string> items;
     for (const Entry &entry : m_entries) {
@@ -219,6 +239,19 @@ void addDecimalSeparator(OptionTable &table, std::optional<std::string> &separat
                  .missing = std::move(missing),
                  .notEmpty = true,
                  .help = std::move(help)});
+}
+
+void addSimulateOption(OptionTable &table, bool &simulate, int &cables)
+{
+    const std::string command = table.command();
+    table.flagWithValue(
+        "--simulate", "N", [&simulate] { simulate = true; },
+        [command, &cables](const std::string &text) {
+            const auto n = parseInteger(text);
+            if (!n || *n < 1 || *n > 16)
+                throw UsageError{command + ": --simulate=N takes a number of cables from 1 to 16"};
+            cables = static_cast<int>(*n);
+        });
 }
 
 void addOutOption(OptionTable &table, std::optional<std::string> &outPath)

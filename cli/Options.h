@@ -54,6 +54,11 @@ public:
     // The description under the synopsis, indented as --help prints it.
     void describe(std::string text) { m_description = std::move(text); }
     void flag(const std::string &name, std::function<void()> given);
+    // A flag that may carry a value after "=" ("--simulate" or
+    // "--simulate=2"), shown as "--simulate[=N]". `take` checks and keeps the
+    // value (throws UsageError for a bad one); `given` runs either way.
+    void flagWithValue(const std::string &name, const std::string &valueName, std::function<void()> given,
+                       std::function<void(const std::string &)> take);
     void value(ValueOption option);
     // The command's arguments (all that is not an option), shown as `shown`
     // in the synopsis ("FRAME...", "[FILE|-]").
@@ -82,6 +87,8 @@ private:
         bool inMode = false;
         std::string excludes = {}; // the other option of an exclusive pair
         const ValueOption *value = nullptr;
+        std::string joinedValue = {}; // "[=N]" of a flag that may carry a value
+        std::function<void(const std::string &)> takeJoined = {};
     };
     const Entry *find(const std::string &name) const;
     void given(const std::string &name);
@@ -106,6 +113,10 @@ private:
 // the locale's; never empty (`missing` then).
 void addDecimalSeparator(OptionTable &table, std::optional<std::string> &separator,
                          std::optional<std::string> missing = {}, std::string help = {});
+
+// --simulate[=N]: the simulated cables instead of the system's HID devices,
+// N of them (1 to 16, 1 without a value).
+void addSimulateOption(OptionTable &table, bool &simulate, int &cables);
 
 // --out TABLE: the file the records are written to as well; never empty.
 void addOutOption(OptionTable &table, std::optional<std::string> &outPath);

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,9 @@ public:
     struct DeviceEntry {
         std::string text;     // DescribeDevice
         TJvHidDevice *device; // the claimed object, or none when the claim was refused
+        std::string port = {}; // where it is plugged in; empty when the platform cannot tell
+        bool inUse = false;    // a bridge another Tolmar held when the list was made
+        std::string instance = {};
     };
 
     // What the link needs of the main window.
@@ -98,6 +102,24 @@ public:
     // bytes; after 3000 the meter is silent and the link disconnects.
     void watchIdle();
 
+    // The cable to take: its port, or its index in the device list (as
+    // `tolmar-cli devices` numbers it); empty: the rule of the last free
+    // bridge. Only while disconnected (false otherwise); takes effect at once.
+    bool chooseDevice(const std::string &id);
+    const std::string &chosenDevice() const { return m_chosen; }
+    // The bridges in the list (the entries that may be chosen), by index.
+    std::vector<int> bridgeIndexes() const;
+    // How the window and the messages name entry `index`: its port, else
+    // "#index".
+    std::string cableName(int index) const;
+    // " - cable <name>" for the window's title when more than one bridge is
+    // present, else nothing: with one cable the title stays as it was.
+    std::string captionSuffix() const;
+    // Looks again which bridges other Tolmars hold (DeviceEntry::inUse).
+    void refreshInUse();
+    // Whether this link holds its cable (from the connect to the disconnect).
+    bool holdsCable() const { return m_hold != nullptr; }
+
     // The toggle: the user's click flips it before USBConClick runs.
     bool USBConDown = false;
     std::string USBConCaption = connectCaption;
@@ -112,12 +134,28 @@ private:
     // Sets SelectedDevice to the selected entry's device; false (and none)
     // when the list is empty or nothing is selected.
     bool selectDevice();
+    // Picks DevListIndex after a pass or a choice: the held cable while it
+    // is present, else the chosen one, else the last "USB to Serial" entry not
+    // in use by another Tolmar (the last one at all when every one is).
+    void selectBridge();
+    // Takes the hold on the selected cable before anything is sent to it;
+    // false (and m_problem says why) when another Tolmar holds it.
+    bool holdSelected();
+    void dropHold();
+    void showNoCable();
+    // Whether requests may go to the selected cable: held here, or held by
+    // no other Tolmar.
+    bool mayWrite();
     void releaseToggle(); // USBCon up, "USB Connection", then linkDisconnected
     void log(const std::string &line);
 
     Window m_window;
     TJvHidDataEvent m_dataHandler; // one object, so attaching and detaching match
     bool m_silentMeterMessageOpen = false;
+    std::string m_chosen;   // chooseDevice()
+    std::string m_problem;  // why the chosen cable cannot be had; named in the no-cable message
+    std::unique_ptr<HidHold> m_hold;
+    std::string m_holdInstance; // the instance m_hold is for
 };
 
 } // namespace tolmar

@@ -49,6 +49,15 @@ enum class HidAccess {
 
 enum class HidWait { Completed, Pending };
 
+// A program's exclusive hold on one interface, for as long as this object
+// lives (and no longer than the program: the system lets go of it when the
+// program ends, however it ends). Advisory: it keeps out other Tolmars, which
+// ask for a hold before they read or write, not other programs.
+class HidHold {
+public:
+    virtual ~HidHold() = default;
+};
+
 // An open HID interface. Destroying it closes it.
 class HidHandle {
 public:
@@ -103,6 +112,23 @@ public:
     // Opens an interface; on failure returns null and sets `error`.
     virtual std::unique_ptr<HidHandle> open(const HidInterfaceInfo &device, HidAccess access,
                                             std::uint32_t &error) = 0;
+
+    // Where the interface is plugged in, stable across unplugging and plugging
+    // it into the same socket again (Linux: the USB port path, "1-1.2");
+    // empty when the platform cannot tell.
+    virtual std::string port(const HidInterfaceInfo &) { return {}; }
+    // Takes the interface for this program alone. Null when another program
+    // holds it (`error` is then heldError) or it cannot be held. Platforms
+    // without holds hand out one that keeps nobody out.
+    virtual std::unique_ptr<HidHold> hold(const HidInterfaceInfo &, std::uint32_t &)
+    {
+        return std::make_unique<HidHold>();
+    }
+    // Whether another program holds the interface now (a hold of this
+    // platform's own does not count).
+    virtual bool heldElsewhere(const HidInterfaceInfo &) { return false; }
+    // The error code of a hold refused because another program has one (EBUSY).
+    static constexpr std::uint32_t heldError = 16;
 
     // The error code of a read on a handle that is not open.
     virtual std::uint32_t closedHandleError() const = 0;

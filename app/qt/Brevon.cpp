@@ -225,6 +225,10 @@ void TFCOMM::buildMenus()
     ViewTrend = View->addAction("Trend");
     ViewTrend->setObjectName("ViewTrend");
     connect(ViewTrend, &QAction::triggered, this, &TFCOMM::openTrend);
+    ViewCable = View->addMenu("Cable");
+    ViewCable->setObjectName("ViewCable");
+    // Filled as it opens: cables come and go, and another Tolmar may take one.
+    connect(ViewCable, &QMenu::aboutToShow, this, &TFCOMM::fillCableMenu);
 
     Help = menuBar()->addMenu("&Help");
     Help->setObjectName("Help");
@@ -234,6 +238,31 @@ void TFCOMM::buildMenus()
     manual = Help->addAction("Software Help");
     manual->setObjectName("manual");
     connect(manual, &QAction::triggered, this, [this] { m_core.manualClick(); });
+}
+
+void TFCOMM::fillCableMenu()
+{
+    ViewCable->clear();
+    UsbLink &link = m_core.link();
+    link.refreshInUse();
+    const std::vector<int> cables = link.bridgeIndexes();
+    if (cables.empty())
+        ViewCable->addAction("No cable")->setEnabled(false);
+    for (const int index : cables) {
+        const UsbLink::DeviceEntry &entry = link.DevListBox[static_cast<std::size_t>(index)];
+        const std::string name = link.cableName(index);
+        QAction *item = ViewCable->addAction(QString::fromStdString(
+            name + (entry.inUse && index != link.DevListIndex ? " (in use by another Tolmar)" : "")));
+        item->setCheckable(true);
+        item->setChecked(index == link.DevListIndex);
+        // Another cable is taken while disconnected, for the next connect.
+        item->setEnabled(!link.USBConDown);
+        const std::string id = entry.port.empty() ? std::to_string(index) : entry.port;
+        connect(item, &QAction::triggered, this, [this, id] {
+            m_core.link().chooseDevice(id);
+            stateChanged();
+        });
+    }
 }
 
 void TFCOMM::openStatistics()
@@ -281,7 +310,8 @@ void TFCOMM::stateChanged()
         m_trend->refresh();
     if (m_statistics)
         m_statistics->refresh();
-    setWindowTitle(QString::fromStdString(s.caption));
+    // With more than one cable the title tells which one this window uses.
+    setWindowTitle(QString::fromStdString(s.caption + m_core.link().captionSuffix()));
     for (int i = 0; i < 3; ++i)
         TntStatusBar1->setPanelText(i, QString::fromStdString(s.statusPanels[static_cast<std::size_t>(i)]));
     USBCon->setChecked(m_core.link().USBConDown);

@@ -70,6 +70,7 @@ public:
     QMenu *View = nullptr;
     QAction *ViewStatistics = nullptr;
     QAction *ViewTrend = nullptr;
+    QMenu *ViewCable = nullptr; // the cables present, the one in use ticked
     QMenu *Help = nullptr;
     QAction *model = nullptr;
     QAction *manual = nullptr;
@@ -88,6 +89,7 @@ private:
     void buildControls(const MainFormPlatform &platform);
     void buildMenus();
     void refreshFileButtons();
+    void fillCableMenu();
     void openTrend();
     void openStatistics();
 

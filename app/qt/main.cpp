@@ -4,6 +4,7 @@
 #include "link/JvHidControllerClass.h"
 #include "platform/Architecture.h"
 #include "platform/Clock.h"
+#include "platform/NumberText.h"
 #include "platform/SystemHid.h"
 #include "platform/posix/PosixLocale.h"
 #include "platform/qt/QtBackgroundWork.h"
@@ -22,10 +23,12 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 
 namespace {
 const char *const usage =
-    "Usage: tolmar [--simulate] [--connect] [--restore] [--no-journal]\n"
+    "Usage: tolmar [--simulate[=N]] [--device ID] [--connect] [--restore]\n"
+    "              [--no-journal]\n"
     "\n"
     "Tolmar, the interface program for the handheld multimeter with the\n"
     "\"USB to Serial\" cable. Click \"USB Connection\" to read the meter.\n"
@@ -35,7 +38,12 @@ const char *const usage =
     "the next start offers them back.\n"
     "\n"
     "  --simulate  plug in the built-in simulated meter instead of using the\n"
-    "              HID devices of this machine\n"
+    "              HID devices of this machine; --simulate=N plugs in N\n"
+    "              cables whose meters start in different functions, each\n"
+    "              taken by one Tolmar at a time like real ones\n"
+    "  --device ID use the cable ID: its port (\"1-1.2\", \"sim-2\") or its\n"
+    "              index, as \"tolmar-cli devices\" shows them; without it\n"
+    "              the last cable no other Tolmar uses\n"
     "  --connect   click \"USB Connection\" once the window is up\n"
     "  --restore   restore the records of a session Tolmar did not end\n"
     "              (a crash, a kill, a power cut) without asking\n"
@@ -50,18 +58,34 @@ int main(int argc, char *argv[])
 {
     // Our options, read before Qt needs a display.
     bool simulate = false;
+    int cables = 1;
+    std::string device;
     bool connect = false;
     bool restore = false;
     bool journal = true;
     const auto ours = [](const char *arg) {
-        for (const char *option : {"--simulate", "--connect", "--restore", "--no-journal"})
+        for (const char *option : {"--simulate", "--connect", "--restore", "--no-journal", "--device"})
             if (std::strcmp(arg, option) == 0)
                 return true;
-        return false;
+        return std::strncmp(arg, "--simulate=", 11) == 0 || std::strncmp(arg, "--device=", 9) == 0;
     };
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--simulate") == 0) {
             simulate = true;
+        } else if (std::strncmp(argv[i], "--simulate=", 11) == 0) {
+            const auto n = tolmar::parseInteger(argv[i] + 11);
+            if (!n || *n < 1 || *n > 16) {
+                std::fprintf(stderr, "tolmar: --simulate=N takes a number of cables from 1 to 16\n");
+                return 2;
+            }
+            simulate = true;
+            cables = *n;
+        } else if (std::strcmp(argv[i], "--device") == 0 || std::strncmp(argv[i], "--device=", 9) == 0) {
+            device = argv[i][8] == '=' ? argv[i] + 9 : (i + 1 < argc ? argv[++i] : "");
+            if (device.empty()) {
+                std::fprintf(stderr, "tolmar: --device takes a cable's port or index (tolmar-cli devices)\n");
+                return 2;
+            }
         } else if (std::strcmp(argv[i], "--connect") == 0) {
             connect = true;
         } else if (std::strcmp(argv[i], "--restore") == 0) {
@@ -87,6 +111,10 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(QIcon::fromTheme("org.tolmar.Tolmar", QIcon(":/icons/org.tolmar.Tolmar.png")));
     // What Qt left of the command line must be ours.
     for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--device") == 0) {
+            ++i; // its value
+            continue;
+        }
         if (!ours(argv[i])) {
             std::fprintf(stderr, "tolmar: unknown option %s\n\n%s", argv[i], usage);
             return 2;
@@ -102,7 +130,7 @@ int main(int argc, char *argv[])
     tolmar::QtUiDispatcher dispatcher;
     std::unique_ptr<tolmar::HidPlatform> hid;
     if (simulate)
-        hid = std::make_unique<tolmar::SimulatedHidPlatform>(tolmar::sim::Options{},
+        hid = std::make_unique<tolmar::SimulatedHidPlatform>(tolmar::SimulatedHidPlatform::sharedCables(cables),
                                                              tolmar::SimulatedHidPlatform::steadyClock());
     else
         hid = tolmar::makeSystemHidPlatform();
@@ -122,7 +150,8 @@ int main(int argc, char *argv[])
                                             .reportPreview = &reportPreview,
                                             .journalFolder = journal ? tolmar::defaultJournalFolder() : std::string(),
                                             .restoreWithoutAsking = restore,
-                                            .connectAtStart = connect};
+                                            .connectAtStart = connect,
+                                            .device = device};
 
     tolmar::TFCOMM window(platform);
     prompts.setParent(&window);

@@ -9,14 +9,18 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
+#include <filesystem>
 #include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace tolmar {
@@ -253,6 +257,42 @@ private:
     bool m_outstanding = false;
 };
 
+class NodeHold final : public HidHold {
+public:
+    NodeHold(int fd, std::string path, std::shared_ptr<LinuxHidPlatform::Holds> holds)
+        : m_fd(fd)
+        , m_path(std::move(path))
+        , m_holds(std::move(holds))
+    {
+    }
+    ~NodeHold() override
+    {
+        ::close(m_fd); // the last descriptor of its open file: the lock goes with it
+        std::lock_guard lock(m_holds->mutex);
+        m_holds->paths.erase(m_path);
+    }
+
+private:
+    const int m_fd;
+    const std::string m_path;
+    const std::shared_ptr<LinuxHidPlatform::Holds> m_holds;
+};
+
+// flock() with LOCK_NB, tried a few times: another Tolmar that only looks
+// whether the node is held keeps a shared lock for a moment.
+bool lockWithin(int fd, int operation)
+{
+    for (int attempt = 0;; ++attempt) {
+        if (::flock(fd, operation | LOCK_NB) == 0)
+            return true;
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            return false;
+        if (attempt == 3)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
 } // namespace
 
 LinuxHidPlatform::LinuxHidPlatform(LinuxHidOptions options)
@@ -328,6 +368,57 @@ std::unique_ptr<HidHandle> LinuxHidPlatform::open(const HidInterfaceInfo &device
         }
     }
     return std::make_unique<HidrawHandle>(std::move(*resolved), fd, wakeFd);
+}
+
+std::string LinuxHidPlatform::port(const HidInterfaceInfo &device)
+{
+    const auto resolved = sysfs::resolve(device.instance);
+    if (!resolved || resolved->usbDevice.empty())
+        return {};
+    // The USB device's name is its place: bus, then the hub ports ("1-1.2").
+    return std::filesystem::path(resolved->usbDevice).filename().string();
+}
+
+std::unique_ptr<HidHold> LinuxHidPlatform::hold(const HidInterfaceInfo &device, std::uint32_t &error)
+{
+    {
+        std::lock_guard lock(m_holds->mutex);
+        if (m_holds->paths.count(device.path)) {
+            error = heldError; // held here already: one hold at a time
+            return nullptr;
+        }
+    }
+    // Read-only and without blocking: this descriptor never reads; reports
+    // the kernel queues for it are dropped when it is full.
+    const int fd = ::open(device.path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = static_cast<std::uint32_t>(errno);
+        return nullptr;
+    }
+    if (!lockWithin(fd, LOCK_EX)) {
+        error = errno == EWOULDBLOCK ? heldError : static_cast<std::uint32_t>(errno);
+        ::close(fd);
+        return nullptr;
+    }
+    std::lock_guard lock(m_holds->mutex);
+    m_holds->paths.insert(device.path);
+    return std::make_unique<NodeHold>(fd, device.path, m_holds);
+}
+
+bool LinuxHidPlatform::heldElsewhere(const HidInterfaceInfo &device)
+{
+    {
+        std::lock_guard lock(m_holds->mutex);
+        if (m_holds->paths.count(device.path))
+            return false;
+    }
+    const int fd = ::open(device.path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false; // not ours to open: nobody here can tell
+    // A shared lock is refused only while someone holds the node.
+    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
 }
 
 std::uint32_t LinuxHidPlatform::closedHandleError() const

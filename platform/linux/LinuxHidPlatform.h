@@ -3,6 +3,9 @@
 #include "platform/HidPlatform.h"
 #include "platform/TextEncoding.h" // utf8ToUtf16: the strings sysfs gives are UTF-8
 
+#include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 
 struct udev;
@@ -32,6 +35,11 @@ public:
     bool available() const override { return true; }
     std::vector<HidInterfaceInfo> listInterfaces() override;
     std::unique_ptr<HidHandle> open(const HidInterfaceInfo &device, HidAccess access, std::uint32_t &error) override;
+    // The port is the USB device's sysfs name; a hold is an exclusive
+    // flock() on an open descriptor of the device node.
+    std::string port(const HidInterfaceInfo &device) override;
+    std::unique_ptr<HidHold> hold(const HidInterfaceInfo &device, std::uint32_t &error) override;
+    bool heldElsewhere(const HidInterfaceInfo &device) override;
     std::uint32_t closedHandleError() const override;
     std::string errorText(std::uint32_t code) const override;
 
@@ -40,8 +48,16 @@ public:
     int notificationFd() const override;
     bool takeNotifications() override;
 
+    // The nodes this platform holds: a second flock() on them from here
+    // would fail like another program's.
+    struct Holds {
+        std::mutex mutex; // guards paths: a hold may go on any thread
+        std::set<std::string> paths;
+    };
+
 private:
     LinuxHidOptions m_options;
+    std::shared_ptr<Holds> m_holds = std::make_shared<Holds>();
     udev *m_udev = nullptr;
     udev_monitor *m_monitor = nullptr;
 };

@@ -24,6 +24,13 @@ struct Options {
     std::size_t startMode = 0; // index into SimulatedMeter::modes()
     bool readWriteAccess = true; // false: the node opens for queries only
     std::string serialNumber;  // empty: none, like the real bridge
+    // Cables, each with a meter of its own: the meter of cable k (from 0)
+    // starts `cableModeStep` × k functions further on, with seed + k.
+    int cables = 1;
+    std::size_t cableModeStep = 4; // cable 2 measures current while cable 1 measures voltage
+    // The folder of the cables' lock files, so that simulations in several
+    // processes hold cables as real ones are held; empty: holds keep nobody out.
+    std::string lockFolder;
 };
 
 // One input report as the reader gets it: report ID 0, the count byte (low

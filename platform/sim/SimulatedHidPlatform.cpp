@@ -4,9 +4,15 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <mutex>
+#include <set>
 #include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <thread>
 #include <system_error>
 #include <unistd.h>
 
@@ -33,9 +39,52 @@ struct ReadQueue {
     std::size_t result = 0;
 };
 
-std::string instanceName(int attach)
+// Cable k (from 0): its path, its instance at its n-th attach, its port.
+std::string cableSuffix(std::size_t cable)
 {
-    return "sim/usb-to-serial/attach-" + std::to_string(attach);
+    return cable == 0 ? std::string() : "-" + std::to_string(cable + 1);
+}
+
+std::string instanceName(std::size_t cable, int attach)
+{
+    return "sim/usb-to-serial" + cableSuffix(cable) + "/attach-" + std::to_string(attach);
+}
+
+sim::Options cableOptions(const sim::Options &options, std::size_t cable)
+{
+    sim::Options own = options;
+    own.seed = options.seed + cable;
+    own.startMode = (options.startMode + cable * options.cableModeStep) % sim::SimulatedMeter::modes().size();
+    return own;
+}
+
+struct Cable {
+    Cable(const sim::Options &options, std::size_t index, std::int64_t startMs)
+        : path(SimulatedHidPlatform::devicePath + cableSuffix(index))
+        , port("sim-" + std::to_string(index + 1))
+        , bridge(cableOptions(options, index), startMs)
+        , instance(instanceName(index, 1))
+    {
+    }
+    const std::string path;
+    const std::string port;
+    sim::SimulatedBridge bridge;
+    bool plugged = true;
+    int attach = 1;
+    std::string instance;
+};
+
+// flock() with LOCK_NB, tried a few times: another process that only looks
+// whether the cable is held keeps a shared lock for a moment.
+bool lockWithin(int fd, int operation)
+{
+    for (int attempt = 0;; ++attempt) {
+        if (::flock(fd, operation | LOCK_NB) == 0)
+            return true;
+        if ((errno != EWOULDBLOCK && errno != EINTR) || attempt == 3)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
 }
 
 } // namespace
@@ -44,8 +93,10 @@ struct SimulatedHidPlatform::State {
     State(const sim::Options &options, Clock clock)
         : options(options)
         , clock(std::move(clock))
-        , bridge(options, this->clock ? this->clock() : 0)
     {
+        const std::int64_t startMs = this->clock ? this->clock() : 0;
+        for (int i = 0; i < std::max(1, options.cables); ++i)
+            cables.emplace_back(options, static_cast<std::size_t>(i), startMs);
     }
 
     // Real-time mode: the bridge catches up with the clock.
@@ -58,22 +109,39 @@ struct SimulatedHidPlatform::State {
     void advance(std::int64_t nowMs)
     {
         bool produced = false;
-        bridge.advanceTo(nowMs, [this, &produced](const sim::InputReport &report) {
-            if (!plugged)
-                return;
-            for (ReadQueue *queue : queues) {
-                // Full: the report is lost, as hidraw drops it.
-                if (queue->instance == instance && !queue->shutdown && queue->reports.size() < queueLimit) {
-                    queue->reports.push_back(report);
-                    produced = true;
+        for (Cable &cable : cables) {
+            cable.bridge.advanceTo(nowMs, [this, &cable, &produced](const sim::InputReport &report) {
+                if (!cable.plugged)
+                    return;
+                for (ReadQueue *queue : queues) {
+                    // Full: the report is lost, as hidraw drops it.
+                    if (queue->instance == cable.instance && !queue->shutdown
+                        && queue->reports.size() < queueLimit) {
+                        queue->reports.push_back(report);
+                        produced = true;
+                    }
                 }
-            }
-        });
+            });
+        }
         if (produced)
             changed.notify_all();
     }
 
-    bool alive(const std::string &of) const { return plugged && of == instance; }
+    bool alive(const std::string &of) const
+    {
+        for (const Cable &cable : cables)
+            if (cable.plugged && cable.instance == of)
+                return true;
+        return false;
+    }
+
+    Cable *cableAt(const std::string &path)
+    {
+        for (Cable &cable : cables)
+            if (cable.path == path)
+                return &cable;
+        return nullptr;
+    }
 
     void notifyChange()
     {
@@ -96,11 +164,9 @@ struct SimulatedHidPlatform::State {
     std::condition_variable changed;
     const sim::Options options;
     const Clock clock;
-    sim::SimulatedBridge bridge;
-    bool plugged = true;
-    int attach = 1;
-    std::string instance = instanceName(1);
+    std::deque<Cable> cables; // never resized after the start: handles keep references
     std::vector<ReadQueue *> queues;
+    std::set<std::string> held; // the lock files this platform holds
     int failStarts = 0;
     bool deviceChanged = false;
     int notifyFd = -1;
@@ -122,8 +188,9 @@ class SimulatedHandle final : public HidHandle {
 public:
     using State = SimulatedHidPlatform::State;
 
-    SimulatedHandle(std::shared_ptr<State> state, std::string instance, HidAccess access)
+    SimulatedHandle(std::shared_ptr<State> state, Cable &cable, std::string instance, HidAccess access)
         : m_state(std::move(state))
+        , m_cable(cable)
         , m_instance(std::move(instance))
         , m_access(access)
     {
@@ -192,7 +259,7 @@ public:
         if (!usable() || m_access != HidAccess::ReadWrite)
             return false;
         m_state->sync();
-        return m_state->bridge.setFeature(report, length);
+        return m_cable.bridge.setFeature(report, length);
     }
 
     bool write(const std::uint8_t *report, std::size_t length, std::size_t &written) override
@@ -202,7 +269,7 @@ public:
         if (!usable() || m_access != HidAccess::ReadWrite)
             return false;
         m_state->sync();
-        if (!m_state->bridge.write(report, length))
+        if (!m_cable.bridge.write(report, length))
             return false;
         written = length;
         return true;
@@ -303,6 +370,7 @@ private:
     }
 
     const std::shared_ptr<State> m_state;
+    Cable &m_cable; // lives as long as the state
     const std::string m_instance;
     const HidAccess m_access;
     ReadQueue m_queue; // under the state's lock; registered only for AsyncRead
@@ -332,16 +400,19 @@ std::vector<HidInterfaceInfo> SimulatedHidPlatform::listInterfaces()
 {
     std::lock_guard lock(m_state->mutex);
     m_state->sync();
-    if (!m_state->plugged)
-        return {};
-    return {{devicePath, m_state->instance}};
+    std::vector<HidInterfaceInfo> list;
+    for (const Cable &cable : m_state->cables)
+        if (cable.plugged)
+            list.push_back({cable.path, cable.instance});
+    return list;
 }
 
 std::unique_ptr<HidHandle> SimulatedHidPlatform::open(const HidInterfaceInfo &device, HidAccess access,
                                                       std::uint32_t &error)
 {
     std::lock_guard lock(m_state->mutex);
-    if (device.path != devicePath || !m_state->alive(device.instance)) {
+    Cable *cable = m_state->cableAt(device.path);
+    if (!cable || !cable->plugged || cable->instance != device.instance) {
         error = errorNoDevice;
         return nullptr;
     }
@@ -349,7 +420,121 @@ std::unique_ptr<HidHandle> SimulatedHidPlatform::open(const HidInterfaceInfo &de
         error = EACCES;
         return nullptr;
     }
-    return std::make_unique<SimulatedHandle>(m_state, device.instance, access);
+    return std::make_unique<SimulatedHandle>(m_state, *cable, device.instance, access);
+}
+
+std::string SimulatedHidPlatform::port(const HidInterfaceInfo &device)
+{
+    std::lock_guard lock(m_state->mutex);
+    const Cable *cable = m_state->cableAt(device.path);
+    return cable ? cable->port : std::string();
+}
+
+namespace {
+
+class LockFileHold final : public HidHold {
+public:
+    LockFileHold(int fd, std::string name, std::function<void(const std::string &)> forget)
+        : m_fd(fd)
+        , m_name(std::move(name))
+        , m_forget(std::move(forget))
+    {
+    }
+    ~LockFileHold() override
+    {
+        ::close(m_fd); // the lock goes with the file's last descriptor
+        m_forget(m_name);
+    }
+
+private:
+    const int m_fd;
+    const std::string m_name;
+    const std::function<void(const std::string &)> m_forget;
+};
+
+} // namespace
+
+std::unique_ptr<HidHold> SimulatedHidPlatform::hold(const HidInterfaceInfo &device, std::uint32_t &error)
+{
+    std::lock_guard lock(m_state->mutex);
+    const Cable *cable = m_state->cableAt(device.path);
+    if (!cable || !cable->plugged) {
+        error = errorNoDevice;
+        return nullptr;
+    }
+    if (m_state->options.lockFolder.empty())
+        return std::make_unique<HidHold>();
+    if (m_state->held.count(cable->port)) {
+        error = heldError; // held here already: one hold at a time
+        return nullptr;
+    }
+    const std::string file = m_state->options.lockFolder + "/" + cable->port + ".lock";
+    const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        error = static_cast<std::uint32_t>(errno);
+        return nullptr;
+    }
+    if (!lockWithin(fd, LOCK_EX)) {
+        error = errno == EWOULDBLOCK ? heldError : static_cast<std::uint32_t>(errno);
+        ::close(fd);
+        return nullptr;
+    }
+    m_state->held.insert(cable->port);
+    std::weak_ptr<State> weak = m_state;
+    return std::make_unique<LockFileHold>(fd, cable->port, [weak](const std::string &name) {
+        if (const auto state = weak.lock()) {
+            std::lock_guard lock(state->mutex);
+            state->held.erase(name);
+        }
+    });
+}
+
+bool SimulatedHidPlatform::heldElsewhere(const HidInterfaceInfo &device)
+{
+    std::lock_guard lock(m_state->mutex);
+    const Cable *cable = m_state->cableAt(device.path);
+    if (!cable || m_state->options.lockFolder.empty() || m_state->held.count(cable->port))
+        return false;
+    const std::string file = m_state->options.lockFolder + "/" + cable->port + ".lock";
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return false; // no file: never held
+    // A shared lock is refused only while someone holds the cable.
+    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
+}
+
+std::string SimulatedHidPlatform::runtimeLockFolder()
+{
+    std::string base;
+    if (const char *runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime == '/')
+        base = std::string(runtime) + "/tolmar";
+    else
+        base = "/tmp/tolmar-" + std::to_string(::getuid());
+    ::mkdir(base.c_str(), 0700);
+    // /tmp is shared: another user may have made the folder first, or put a
+    // link there. Only a real folder of our own, closed to others, will do.
+    struct stat info {};
+    if (::lstat(base.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid()
+        || (info.st_mode & 0022) != 0)
+        return {};
+    return base;
+}
+
+sim::Options SimulatedHidPlatform::sharedCables(int cables)
+{
+    sim::Options options;
+    options.cables = cables;
+    if (cables > 1)
+        options.lockFolder = runtimeLockFolder();
+    return options;
+}
+
+std::size_t SimulatedHidPlatform::cables() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->cables.size();
 }
 
 std::string SimulatedHidPlatform::errorText(std::uint32_t code) const
@@ -399,49 +584,51 @@ void SimulatedHidPlatform::advanceTo(std::int64_t nowMs)
 std::int64_t SimulatedHidPlatform::nowMs() const
 {
     std::lock_guard lock(m_state->mutex);
-    return m_state->bridge.nowMs();
+    return m_state->cables.front().bridge.nowMs();
 }
 
-void SimulatedHidPlatform::unplug()
+void SimulatedHidPlatform::unplug(std::size_t cable)
 {
     std::lock_guard lock(m_state->mutex);
     m_state->sync();
-    if (!m_state->plugged)
+    Cable &c = m_state->cables.at(cable);
+    if (!c.plugged)
         return;
-    m_state->plugged = false;
-    m_state->bridge.reset();
+    c.plugged = false;
+    c.bridge.reset();
     m_state->notifyChange();
 }
 
-void SimulatedHidPlatform::replug()
+void SimulatedHidPlatform::replug(std::size_t cable)
 {
     std::lock_guard lock(m_state->mutex);
     m_state->sync();
-    if (m_state->plugged)
+    Cable &c = m_state->cables.at(cable);
+    if (c.plugged)
         return;
-    m_state->plugged = true;
-    m_state->instance = instanceName(++m_state->attach);
+    c.plugged = true;
+    c.instance = instanceName(cable, ++c.attach);
     m_state->notifyChange();
 }
 
-bool SimulatedHidPlatform::plugged() const
+bool SimulatedHidPlatform::plugged(std::size_t cable) const
 {
     std::lock_guard lock(m_state->mutex);
-    return m_state->plugged;
+    return m_state->cables.at(cable).plugged;
 }
 
-void SimulatedHidPlatform::setMeterSilent(bool silent)
+void SimulatedHidPlatform::setMeterSilent(bool silent, std::size_t cable)
 {
     std::lock_guard lock(m_state->mutex);
     m_state->sync();
-    m_state->bridge.setMeterSilent(silent);
+    m_state->cables.at(cable).bridge.setMeterSilent(silent);
 }
 
-void SimulatedHidPlatform::injectGarbage(std::size_t bytes)
+void SimulatedHidPlatform::injectGarbage(std::size_t bytes, std::size_t cable)
 {
     std::lock_guard lock(m_state->mutex);
     m_state->sync();
-    m_state->bridge.injectGarbage(bytes);
+    m_state->cables.at(cable).bridge.injectGarbage(bytes);
 }
 
 void SimulatedHidPlatform::failReadStarts(int count)
@@ -450,29 +637,29 @@ void SimulatedHidPlatform::failReadStarts(int count)
     m_state->failStarts = std::max(0, count);
 }
 
-void SimulatedHidPlatform::setMode(std::size_t mode)
+void SimulatedHidPlatform::setMode(std::size_t mode, std::size_t cable)
 {
     std::lock_guard lock(m_state->mutex);
-    m_state->bridge.meter().setMode(mode);
+    m_state->cables.at(cable).bridge.meter().setMode(mode);
 }
 
-std::size_t SimulatedHidPlatform::mode() const
+std::size_t SimulatedHidPlatform::mode(std::size_t cable) const
 {
     std::lock_guard lock(m_state->mutex);
-    return m_state->bridge.meter().mode();
+    return m_state->cables.at(cable).bridge.meter().mode();
 }
 
-std::vector<sim::SentFrame> SimulatedHidPlatform::sentFrames() const
+std::vector<sim::SentFrame> SimulatedHidPlatform::sentFrames(std::size_t cable) const
 {
     std::lock_guard lock(m_state->mutex);
-    const auto &frames = m_state->bridge.sentFrames();
+    const auto &frames = m_state->cables.at(cable).bridge.sentFrames();
     return {frames.begin(), frames.end()};
 }
 
-bool SimulatedHidPlatform::configured() const
+bool SimulatedHidPlatform::configured(std::size_t cable) const
 {
     std::lock_guard lock(m_state->mutex);
-    return m_state->bridge.configured();
+    return m_state->cables.at(cable).bridge.configured();
 }
 
 bool SimulatedHidPlatform::readersCaughtUp() const

@@ -8,8 +8,10 @@
 
 namespace tolmar {
 
-// A complete HID platform with one device: the simulated "USB to Serial"
-// bridge and the meter behind it. It runs in one of two ways:
+// A complete HID platform with one device per simulated cable (one unless
+// Options::cables says more): the simulated "USB to Serial" bridge and the
+// meter behind it. Cable 1 is devicePath; cable k is devicePath + "-k", at
+// port "sim-k". It runs in one of two ways:
 // - with a clock (steadyClock() for `tolmar --simulate`): the bridge keeps up
 //   with the clock by itself, and its reader gets a report every millisecond;
 // - without one (tests on VirtualTime): time moves only in advanceTo(), which
@@ -44,6 +46,9 @@ public:
     std::unique_ptr<HidHandle> open(const HidInterfaceInfo &device, HidAccess access, std::uint32_t &error) override;
     std::uint32_t closedHandleError() const override { return errorBadHandle; }
     std::string errorText(std::uint32_t code) const override;
+    std::string port(const HidInterfaceInfo &device) override;
+    std::unique_ptr<HidHold> hold(const HidInterfaceInfo &device, std::uint32_t &error) override;
+    bool heldElsewhere(const HidInterfaceInfo &device) override;
     void startNotifications() override;
     void stopNotifications() override;
     int notificationFd() const override;
@@ -53,19 +58,31 @@ public:
     void advanceTo(std::int64_t nowMs);
     std::int64_t nowMs() const;
 
-    // Faults.
-    void unplug();
-    void replug(); // a new instance, the UART unconfigured again
-    bool plugged() const;
-    void setMeterSilent(bool silent);
-    void injectGarbage(std::size_t bytes);
+    // The folder for the lock files of simulations run by the user:
+    // $XDG_RUNTIME_DIR/tolmar, else /tmp/tolmar-<uid>; created when missing.
+    // Empty when it cannot be had safely (not a folder of the user's own).
+    static std::string runtimeLockFolder();
+    // The options of `--simulate=N` as users run it: N cables, held through
+    // lock files in runtimeLockFolder(), so that two processes take one each.
+    // One cable stays private to its process, as it always was: two windows
+    // on `--simulate` each have a meter of their own.
+    static sim::Options sharedCables(int cables);
+
+    std::size_t cables() const;
+
+    // Faults; `cable` counts from 0.
+    void unplug(std::size_t cable = 0);
+    void replug(std::size_t cable = 0); // a new instance, the UART unconfigured again
+    bool plugged(std::size_t cable = 0) const;
+    void setMeterSilent(bool silent, std::size_t cable = 0);
+    void injectGarbage(std::size_t bytes, std::size_t cable = 0);
     void failReadStarts(int count); // the next `count` read starts fail with EIO
 
     // The meter.
-    void setMode(std::size_t mode); // index into sim::SimulatedMeter::modes()
-    std::size_t mode() const;
-    std::vector<sim::SentFrame> sentFrames() const; // the latest, oldest first
-    bool configured() const;
+    void setMode(std::size_t mode, std::size_t cable = 0); // index into sim::SimulatedMeter::modes()
+    std::size_t mode(std::size_t cable = 0) const;
+    std::vector<sim::SentFrame> sentFrames(std::size_t cable = 0) const; // the latest, oldest first
+    bool configured(std::size_t cable = 0) const;
 
     // For lock-step runs: every reader that is reading has taken all its
     // reports, finished handing them over and waits for the next.

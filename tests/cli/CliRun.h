@@ -71,6 +71,7 @@ public:
     ScratchDir(const ScratchDir &) = delete;
     ScratchDir &operator=(const ScratchDir &) = delete;
 
+    const std::string &path() const { return m_path; }
     std::string operator/(const std::string &name) const { return m_path + "/" + name; }
     // The names in the directory, sorted: shows a temporary file left behind.
     std::vector<std::string> names() const

@@ -161,7 +161,9 @@ TEST(CliOptions, UsageErrorsKeepTheirFirstLine)
         {{"record", "--every-frame", "--interval", "3"}, "record: --every-frame and --interval exclude each other"},
         {{"convert", "--bogus", "a", "b"}, "convert: unknown option --bogus"},
         {{"convert", "--", "a"}, "convert takes IN and OUT"},
-        {{"devices", "--simulate=1"}, "devices: unknown argument --simulate=1"},
+        {{"devices", "--simulate=17"}, "devices: --simulate=N takes a number of cables from 1 to 16"},
+        {{"monitor", "--simulate=two"}, "monitor: --simulate=N takes a number of cables from 1 to 16"},
+        {{"record", "--device"}, "record: --device takes a cable's port or index (tolmar-cli devices)"},
         {{"devices", "foo"}, "devices: unknown argument foo"},
     };
     for (const Case &c : cases) {
@@ -184,11 +186,13 @@ TEST(CliOptions, HelpShowsEachCommandsSynopsisFromItsTable)
              "\n  replay [--decimal-separator C] [FILE|-]\n      Replay a capture",
              "\n  replay --record [--every-frame | --interval N] [--repeat] [--limit L]\n"
              "         [--start HH:MM:SS.mmm] [--out TABLE] [--decimal-separator C] [FILE|-]\n      Records",
-             "\n  monitor [--simulate] [--count N] [--seconds S] [--decimal-separator C]\n      The live",
-             "\n  record [--simulate] [--every-frame | --interval N] [--repeat] [--limit L]\n"
-             "         [--count N] [--seconds S] [--out TABLE] [--decimal-separator C]\n      Records live",
+             "\n  monitor [--simulate[=N]] [--device ID] [--count N] [--seconds S]\n"
+             "          [--decimal-separator C]\n      The live",
+             "\n  record [--simulate[=N]] [--device ID] [--every-frame | --interval N]\n"
+             "         [--repeat] [--limit L] [--count N] [--seconds S] [--out TABLE]\n"
+             "         [--decimal-separator C]\n      Records live",
              "\n  convert IN OUT\n      Loads",
-             "\n  devices [--simulate]\n      List",
+             "\n  devices [--simulate[=N]]\n      List",
          })
         EXPECT_NE(help.find(synopsis), std::string::npos) << synopsis;
 }

@@ -112,8 +112,10 @@ TEST(MainWindow, Menus)
     EXPECT_EQ(help[1]->text(), "Software Help");
 
     // View opens each of its windows once; chosen again, the same one comes to the front.
-    const QList<QAction *> view = w.window.View->actions();
-    ASSERT_EQ(view.size(), 2);
+    const QList<QAction *> all = w.window.View->actions();
+    ASSERT_EQ(all.size(), 3);
+    EXPECT_EQ(all[2]->menu(), w.window.ViewCable) << "then the Cable submenu";
+    const QList<QAction *> view = all.mid(0, 2);
     EXPECT_EQ(view[0]->text(), "Statistics");
     EXPECT_EQ(view[1]->text(), "Trend");
     for (QAction *item : view) {

@@ -25,6 +25,8 @@ TEST(CliDevices, ListsTheSimulatedCable)
                      "   serial    \"\"\n"
                      "   reports   input 9, output 9, feature 6 bytes\n"
                      "   access    read and write\n"
+                     "   port      sim-1\n"
+                     "   in use    no\n"
                      "\n"
                      "The meter's cable is entry 0.\n");
     EXPECT_EQ(r.err, "");

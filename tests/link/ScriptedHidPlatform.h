@@ -27,6 +27,8 @@ struct FakeHidDevice {
     std::optional<std::u16string> serial;      // nullopt: the query fails
     std::optional<std::u16string> descriptor0 = std::u16string(u"\x0409"); // raw units; nullopt: fails
     std::optional<HidReportLengths> lengths = HidReportLengths{9, 9, 6};
+    std::string port;            // empty: the platform cannot tell
+    bool heldElsewhere = false;  // another Tolmar holds it: holds are refused
 };
 
 inline FakeHidDevice fakeDevice(const std::string &name)
@@ -141,6 +143,28 @@ public:
         }
         ++m_openHandles;
         return std::make_unique<Handle>(*this, where.instance, access);
+    }
+    std::string port(const HidInterfaceInfo &where) override
+    {
+        std::lock_guard guard(m_mutex);
+        const FakeHidDevice *device = find(where.instance);
+        return device ? device->port : std::string();
+    }
+    std::unique_ptr<HidHold> hold(const HidInterfaceInfo &where, std::uint32_t &error) override
+    {
+        std::lock_guard guard(m_mutex);
+        const FakeHidDevice *device = find(where.instance);
+        if (!device || device->heldElsewhere) {
+            error = device ? heldError : errorGone;
+            return nullptr;
+        }
+        return std::make_unique<HidHold>();
+    }
+    bool heldElsewhere(const HidInterfaceInfo &where) override
+    {
+        std::lock_guard guard(m_mutex);
+        const FakeHidDevice *device = find(where.instance);
+        return device && device->heldElsewhere;
     }
     std::uint32_t closedHandleError() const override { return errorClosed; }
     std::string errorText(std::uint32_t code) const override { return "error " + std::to_string(code); }
