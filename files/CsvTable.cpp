@@ -89,39 +89,19 @@ void putUnit(Out &out, std::string_view unit)
     putField(out, mapped);
 }
 
-// The display's text as a number with a dot: a sign, digits and at most one
-// decimal separator (the locale's point or comma); anything else (an
-// overload's L, blanks inside) is no number and leaves the field empty.
+// The display's text as a number with a dot; empty when it is no number.
 template <typename Out>
 void putNumber(Out &out, std::string_view text)
 {
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ')
-        text.remove_prefix(1);
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ')
-        text.remove_suffix(1);
-    const auto digitsFrom = [&](std::size_t at) {
-        while (at < text.size() && text[at] >= '0' && text[at] <= '9')
-            ++at;
-        return at;
-    };
-    std::size_t at = 0;
-    const bool negative = !text.empty() && text[0] == '-';
-    if (!text.empty() && (text[0] == '-' || text[0] == '+'))
-        ++at;
-    const std::size_t whole = at, wholeEnd = digitsFrom(at);
-    std::size_t fraction = wholeEnd, fractionEnd = wholeEnd;
-    if (wholeEnd < text.size() && (text[wholeEnd] == '.' || text[wholeEnd] == ',')) {
-        fraction = wholeEnd + 1;
-        fractionEnd = digitsFrom(fraction);
-    }
-    if (fractionEnd != text.size() || (wholeEnd == whole && fractionEnd == fraction))
+    const auto number = splitDisplayedNumber(text);
+    if (!number)
         return;
-    if (negative)
+    if (number->negative)
         out += '-';
-    out += wholeEnd == whole ? std::string_view("0") : text.substr(whole, wholeEnd - whole);
-    if (fractionEnd > fraction) {
+    out += number->whole.empty() ? std::string_view("0") : number->whole;
+    if (!number->fraction.empty()) {
         out += '.';
-        out += text.substr(fraction, fractionEnd - fraction);
+        out += number->fraction;
     }
 }
 

@@ -55,7 +55,7 @@ bool lockFile(int fd)
 std::string defaultJournalFolder()
 {
     const char *state = std::getenv("XDG_STATE_HOME");
-    // The base directory specification asks for an absolute path; a relative one is ignored.
+    // XDG_STATE_HOME must be an absolute path; a relative one is ignored, as other programs do.
     if (state && state[0] == '/')
         return std::string(state) + "/tolmar";
     const char *home = std::getenv("HOME");

@@ -38,6 +38,34 @@ std::optional<int> parseInteger(std::string_view text)
     return static_cast<int>(value);
 }
 
+std::optional<DisplayedNumber> splitDisplayedNumber(std::string_view text)
+{
+    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ')
+        text.remove_suffix(1);
+    const auto digitsFrom = [&](std::size_t at) {
+        while (at < text.size() && text[at] >= '0' && text[at] <= '9')
+            ++at;
+        return at;
+    };
+    DisplayedNumber number;
+    std::size_t at = 0;
+    number.negative = !text.empty() && text[0] == '-';
+    if (!text.empty() && (text[0] == '-' || text[0] == '+'))
+        ++at;
+    const std::size_t wholeEnd = digitsFrom(at);
+    number.whole = text.substr(at, wholeEnd - at);
+    std::size_t end = wholeEnd;
+    if (wholeEnd < text.size() && (text[wholeEnd] == '.' || text[wholeEnd] == ',')) {
+        end = digitsFrom(wholeEnd + 1);
+        number.fraction = text.substr(wholeEnd + 1, end - wholeEnd - 1);
+    }
+    if (end != text.size() || (number.whole.empty() && number.fraction.empty()))
+        return std::nullopt;
+    return number;
+}
+
 std::optional<double> parseFloat(std::string_view text, std::string_view decimalSeparator)
 {
     std::size_t begin = 0;

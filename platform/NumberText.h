@@ -52,4 +52,14 @@ std::optional<int> parseInteger(std::string_view text);
 // (E or e, optional sign, digits). Fails on anything else.
 std::optional<double> parseFloat(std::string_view text, std::string_view decimalSeparator);
 
+// A meter's display text read as a plain number, whatever the locale: blanks
+// around it, a sign, digits and at most one decimal separator (point or
+// comma). Nullopt for anything else (an overload's L, blanks inside).
+struct DisplayedNumber {
+    bool negative = false;
+    std::string_view whole;    // may be empty (".5")
+    std::string_view fraction; // may be empty ("12", "12.")
+};
+std::optional<DisplayedNumber> splitDisplayedNumber(std::string_view text);
+
 } // namespace tolmar

@@ -1,6 +1,7 @@
 #include "record/TrendSummary.h"
 
 #include "platform/BackgroundWork.h"
+#include "platform/NumberText.h"
 
 #include <algorithm>
 #include <charconv>
@@ -23,34 +24,25 @@ std::string_view trimmed(std::string_view text)
 
 std::optional<double> displayedNumber(std::string_view text)
 {
-    text = trimmed(text);
-    char normal[32];
-    if (text.empty() || text.size() >= sizeof normal)
+    const auto number = splitDisplayedNumber(text);
+    char plain[96];
+    if (!number || number->whole.size() + number->fraction.size() + 3 > sizeof plain)
         return std::nullopt;
-    std::size_t n = 0, at = 0, digits = 0;
-    bool separator = false;
-    if (text[0] == '-' || text[0] == '+') {
-        if (text[0] == '-')
-            normal[n++] = '-';
-        ++at;
+    // "-0.5" for "-,5": the form from_chars reads.
+    std::size_t n = 0;
+    if (number->negative)
+        plain[n++] = '-';
+    plain[n++] = '0';
+    for (const char c : number->whole)
+        plain[n++] = c;
+    if (!number->fraction.empty()) {
+        plain[n++] = '.';
+        for (const char c : number->fraction)
+            plain[n++] = c;
     }
-    for (; at < text.size(); ++at) {
-        const char c = text[at];
-        if (c >= '0' && c <= '9') {
-            normal[n++] = c;
-            ++digits;
-        } else if ((c == '.' || c == ',') && !separator) {
-            normal[n++] = '.';
-            separator = true;
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (digits == 0)
-        return std::nullopt;
     double value = 0;
-    const auto [end, error] = std::from_chars(normal, normal + n, value);
-    if (error != std::errc() || end != normal + n)
+    const auto [end, error] = std::from_chars(plain, plain + n, value);
+    if (error != std::errc() || end != plain + n)
         return std::nullopt;
     return value;
 }

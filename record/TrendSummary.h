@@ -21,8 +21,8 @@ struct TrendKey {
     bool operator==(const TrendKey &) const = default;
 };
 
-// The displayed number of a record's Value: a sign, digits and at most one
-// decimal separator (point or comma). Nullopt for anything else.
+// The displayed number of a record's Value, read as the CSV file writes it
+// (splitDisplayedNumber). Nullopt for anything else.
 std::optional<double> displayedNumber(std::string_view text);
 // The judge of a record that failed its limits ("Fail", in any case).
 bool isFailText(std::string_view text);
