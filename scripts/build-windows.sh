@@ -26,8 +26,8 @@ CORE_ONLY=0
 if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
 
 install_tools() {
-    local want="g++-mingw-w64-x86-64-posix wine64 cmake make ninja-build ccache"
-    [ $CORE_ONLY = 1 ] || want="$want nsis zip dpkg-dev qt6-base-dev qt6-base-dev-tools"
+    local want="g++-mingw-w64-x86-64-posix googletest wine64 cmake make libcli11-dev"
+    [ $CORE_ONLY = 1 ] || want="$want ninja-build ccache nsis zip dpkg-dev qt6-base-dev qt6-base-dev-tools fonts-dseg"
     local missing=""
     for p in $want; do dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"; done
     if [ -n "$missing" ]; then
@@ -87,7 +87,115 @@ build_qt() {
     echo "build-windows: Qt built in $(( (SECONDS - started) / 60 )) min"
 }
 
+# QCustomPlot (the trend's plot) from Debian's source package, with the CMake
+# files Debian's patches add, as a static library into the Windows Qt prefix.
+build_qcustomplot() {
+    [ -f "$CACHE/qt/.qcustomplot" ] && return
+    debian_source qcustomplot qcustomplot
+    rm -rf "$CACHE/qcustomplot-build"
+    cmake -S "$CACHE/src/qcustomplot" -B "$CACHE/qcustomplot-build" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DCMAKE_BUILD_TYPE=Release -DUSE_QT_VERSION=6 \
+        -DBUILD_SHARED_LIBS=OFF -DCMAKE_PREFIX_PATH="$CACHE/qt" -DQT_HOST_PATH=/usr \
+        -DCMAKE_INSTALL_PREFIX="$CACHE/qt" -DCMAKE_CXX_COMPILER_LAUNCHER=ccache
+    cmake --build "$CACHE/qcustomplot-build" --parallel "$JOBS"
+    cmake --install "$CACHE/qcustomplot-build"
+    touch "$CACHE/qt/.qcustomplot"
+}
+
+# The Qt-free libraries, tolmar-cli and the core tests (no Qt), linked
+# statically; the tests run under Wine (ctest runs them through wine64).
+build_core() {
+    cmake -S . -B build-windows-core -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DCMAKE_BUILD_TYPE=Release \
+        -DTOLMAR_BUILD_GUI=OFF -DBUILD_TESTING=ON -DTOLMAR_WERROR=ON $LAUNCHER
+    cmake --build build-windows-core --parallel "$JOBS"
+}
+
+# The window and the CLI with the Windows Qt.
+build_program() {
+    cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DCMAKE_BUILD_TYPE=Release \
+        -DTOLMAR_BUILD_GUI=ON -DBUILD_TESTING=OFF -DTOLMAR_WERROR=ON $LAUNCHER \
+        -DCMAKE_PREFIX_PATH="$CACHE/qt" -DQT_HOST_PATH=/usr \
+        -DQt6HostInfo_DIR=/usr/lib/$(gcc -dumpmachine)/cmake/Qt6HostInfo
+    cmake --build build-windows --parallel "$JOBS" --target tolmar tolmar-cli
+}
+
+# build-windows/dist: bin/ with the programs, every DLL they load that
+# Windows does not have, Qt's plugins and the segment fonts; share/ with the
+# user guide, where Help finds it from bin/ as on Linux.
+deploy() {
+    local dist=build-windows/dist bin=build-windows/dist/bin
+    rm -rf "$dist" && mkdir -p "$bin"
+    cp build-windows/app/tolmar.exe build-windows/cli/tolmar-cli.exe "$bin/"
+    local qt=$CACHE/qt
+    for p in platforms/qwindows styles/qwindowsvistastyle imageformats/qico imageformats/qjpeg; do
+        [ -f "$qt/plugins/$p.dll" ] || continue
+        mkdir -p "$bin/$(dirname $p)" && cp "$qt/plugins/$p.dll" "$bin/$p.dll"
+    done
+    # The DLLs every program and plugin imports, found in the Windows Qt and
+    # the mingw runtime, until nothing new comes in; what is in none of them
+    # must be one of Windows' own (the Wine prefix's system32 lists them).
+    local runtime
+    runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
+    local search=("$qt/bin" "$runtime" /usr/x86_64-w64-mingw32/lib /usr/lib/gcc/x86_64-w64-mingw32/*-posix)
+    local system32=$WINEPREFIX/drive_c/windows/system32
+    local changed=1 missing=""
+    while [ $changed = 1 ]; do
+        changed=0
+        for f in $(find "$bin" -name '*.exe' -o -name '*.dll'); do
+            for dll in $(x86_64-w64-mingw32-objdump -p "$f" | sed -n 's/^\s*DLL Name: //p'); do
+                [ -f "$bin/$dll" ] && continue
+                local found=""
+                for d in "${search[@]}"; do
+                    [ -f "$d/$dll" ] && { found="$d/$dll"; break; }
+                done
+                if [ -n "$found" ]; then
+                    cp "$found" "$bin/" && changed=1
+                elif ! ls "$system32" | grep -qix "$dll"; then
+                    missing="$missing $dll(${f##*/})"
+                fi
+            done
+        done
+    done
+    if [ -n "$missing" ]; then
+        echo "build-windows: DLLs found nowhere:$missing" >&2
+        exit 1
+    fi
+    mkdir -p "$bin/fonts"
+    cp /usr/share/fonts/truetype/dseg/DSEG7Classic-Regular.ttf /usr/share/fonts/truetype/dseg/DSEG7Classic-Bold.ttf \
+       /usr/share/fonts/truetype/dseg/DSEG14Classic-Regular.ttf /usr/share/fonts/truetype/dseg/DSEG14Classic-Bold.ttf \
+       "$bin/fonts/"
+    mkdir -p "$dist/share/doc/tolmar/guide/images"
+    cp docs/guide/*.html docs/guide/*.css "$dist/share/doc/tolmar/guide/"
+    sed -i 's|\.\./images/|images/|g' "$dist/share/doc/tolmar/guide/"*.html
+    for image in $(grep -ho 'images/[^"]*' "$dist/share/doc/tolmar/guide/"*.html | sort -u); do
+        cp "docs/$image" "$dist/share/doc/tolmar/guide/$image"
+    done
+    cp LICENSE "$dist/LICENSE.txt"
+    cp packaging/windows/README.txt "$dist/README.txt"
+}
+
+package() {
+    local version
+    version=$(sed -n 's/^project(Tolmar VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+    local zip=build-windows/tolmar-$version-windows-x86_64.zip
+    rm -f "$zip"
+    (cd build-windows/dist && zip -qr -X "../${zip##*/}" .)
+    makensis -V2 -DVERSION="$version" -DDIST="$ROOT/build-windows/dist" \
+        -DOUTFILE="$ROOT/build-windows/tolmar-$version-setup.exe" packaging/windows/tolmar.nsi
+    echo "build-windows: $zip and build-windows/tolmar-$version-setup.exe"
+}
+
 install_tools
-if [ $CORE_ONLY = 0 ]; then
-    build_qt
+LAUNCHER=""
+command -v ccache >/dev/null && LAUNCHER="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
+export WINEPREFIX=${WINEPREFIX:-$ROOT/.cache/windows/wine} WINEDEBUG=${WINEDEBUG:--all}
+if [ $CORE_ONLY = 1 ]; then
+    build_core
+    exit 0
 fi
+build_qt
+build_qcustomplot
+[ -d "$WINEPREFIX/drive_c/windows/system32" ] || /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
+build_program
+deploy
+package

@@ -12,6 +12,10 @@
 # dpkg-dev (dpkg-shlibdeps), file and lintian make and check the Debian
 # package (scripts/package.sh); desktop-file-utils, appstream, groff-base and
 # man-db check the desktop entry, the AppStream data and the manual pages.
+# g++-mingw-w64-x86-64-posix, googletest (GoogleTest's sources) and wine64
+# cross-build the Qt-free part and its tests for Windows and run them
+# (scripts/build-windows.sh --core); the window for Windows needs more
+# (scripts/build-windows.sh installs it).
 # scripts/check-fresh-machine.sh proves this list on a fresh Debian 12.
 set -eu
 
@@ -26,4 +30,5 @@ DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends 
     locales fonts-dseg fonts-dejavu-core fonts-liberation2 \
     xvfb xauth poppler-utils \
     clang-14 libclang-rt-14-dev llvm-14 \
-    dpkg-dev file lintian desktop-file-utils appstream groff-base man-db
+    dpkg-dev file lintian desktop-file-utils appstream groff-base man-db \
+    g++-mingw-w64-x86-64-posix googletest wine64

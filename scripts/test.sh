@@ -38,3 +38,11 @@ LSAN_OPTIONS="suppressions=$PWD/../scripts/lsan.supp:print_suppressions=0" \
 UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1" \
 QT_QPA_PLATFORM=offscreen \
     ctest --output-on-failure --parallel "$(nproc)" --timeout 900
+
+# Windows: the Qt-free libraries, tolmar-cli and the core tests cross-built
+# with mingw-w64 and run under Wine, each test through wine64 as ctest lists
+# them (scripts/build-windows.sh --core; the Wine prefix is made once, in
+# .cache/windows/wine).
+./scripts/build-windows.sh --core
+WINEPREFIX="$PWD/.cache/windows/wine" WINEDEBUG=-all \
+    ctest --test-dir build-windows-core --output-on-failure --parallel "$(nproc)" --timeout 600

@@ -4,6 +4,7 @@
 #include "meter/qt/LcdSymbols.h"
 #include "platform/TextEncoding.h"
 
+#include <QCoreApplication>
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontMetricsF>
@@ -16,7 +17,8 @@ namespace {
 
 // Debian's fonts-dseg. Looked up by family first; the files are loaded by hand
 // only when fontconfig does not list them (a private font directory, a bare
-// container).
+// container), from the system's font folder, else from fonts/ beside the
+// program (where the Windows build carries them).
 constexpr const char *dsegDirectory = "/usr/share/fonts/truetype/dseg/";
 constexpr const char *dsegFiles[] = {"DSEG7Classic-Regular.ttf", "DSEG7Classic-Bold.ttf",
                                      "DSEG14Classic-Regular.ttf", "DSEG14Classic-Bold.ttf"};
@@ -65,9 +67,14 @@ bool LcdGlyphs::segmentFontAvailable()
     static const bool available = [] {
         if (familiesPresent())
             return true;
-        for (const char *file : dsegFiles)
-            QFontDatabase::addApplicationFont(QString::fromLatin1(dsegDirectory) + QString::fromLatin1(file));
-        return familiesPresent();
+        for (const QString &directory : {QString::fromLatin1(dsegDirectory),
+                                         QCoreApplication::applicationDirPath() + QStringLiteral("/fonts/")}) {
+            for (const char *file : dsegFiles)
+                QFontDatabase::addApplicationFont(directory + QString::fromLatin1(file));
+            if (familiesPresent())
+                return true;
+        }
+        return false;
     }();
     return available;
 }
