@@ -5,6 +5,7 @@
 #include "platform/Locale.h"
 #include "platform/Prompts.h"
 #include "platform/Shell.h"
+#include "platform/SystemFiles.h"
 #include "meter/ReadingFrame.h"
 
 #include <cstdio>
@@ -167,7 +168,7 @@ void MainForm::manualClick()
     if (!shell.exists(helpFile)) {
         for (const char *guide : {installedGuide, sourceTreeGuide}) {
             // Without the "..": the browser shows the path it is given.
-            const std::string path = std::filesystem::path(directory + "/" + guide).lexically_normal().string();
+            const std::string path = pathText(filePath(directory + "/" + guide).lexically_normal());
             if (shell.exists(path)) {
                 shell.openDocument(path);
                 return;

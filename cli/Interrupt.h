@@ -2,8 +2,9 @@
 
 namespace tolmar::cli {
 
-// While a guard lives, SIGINT (Ctrl-C) and SIGTERM only raise a flag that the
-// running command polls, so the command ends as at its other limits:
+// While a guard lives, Ctrl-C and SIGTERM (on Windows Ctrl-C, Ctrl-Break and
+// closing the console) only raise a flag that the running command polls, so
+// the command ends as at its other limits:
 // disconnects, and writes what it still owes (a packet given with --out)
 // before the process exits. A second signal while that is written is taken
 // the same way, so it cannot cut the file short.

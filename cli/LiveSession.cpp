@@ -7,6 +7,7 @@
 #include "platform/Clock.h"
 #include "platform/NumberText.h"
 #include "platform/SystemHid.h"
+#include "platform/Timers.h"
 #include "platform/posix/EventLoop.h"
 #include "platform/sim/SimulatedHidPlatform.h"
 
@@ -78,8 +79,7 @@ int LiveSession::run(std::ostream &err, const std::function<void(MainForm &, con
     const auto selectedInstance = [&link] {
         return link.DevListIndex < 0 ? std::string() : link.DevListBox[static_cast<std::size_t>(link.DevListIndex)].instance;
     };
-    loop.watch(link.HidCtl.NotificationFd(), [&] {
-        link.HidCtl.HandleDeviceNotifications();
+    const auto devicesChanged = [&] {
         TJvHidDevice *bridge = selectedBridge();
         if (!bridge || selectedInstance() != connectedInstance) {
             bridgeGone = true;
@@ -88,7 +88,22 @@ int LiveSession::run(std::ostream &err, const std::function<void(MainForm &, con
                 form.USBConClick(false);
             form.USBConClick(true);
         }
-    });
+    };
+    // A platform without a descriptor to watch (Windows) is asked every
+    // second instead; it answers from what it saw since the last question.
+    Timer devicePoll(loop, 1000, false);
+    if (const int fd = link.HidCtl.NotificationFd(); fd >= 0) {
+        loop.watch(fd, [&] {
+            link.HidCtl.HandleDeviceNotifications();
+            devicesChanged();
+        });
+    } else {
+        devicePoll.setOnTimer([&] {
+            if (link.HidCtl.HandleDeviceNotifications())
+                devicesChanged();
+        });
+        devicePoll.setEnabled(true);
+    }
 
     InterruptGuard guard;
     form.USBConClick(true);

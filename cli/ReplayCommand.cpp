@@ -13,14 +13,12 @@
 #include "platform/passive/PassiveBridgePlatform.h"
 #include "platform/NumberText.h"
 #include "platform/Prompts.h"
+#include "platform/SystemFiles.h"
 #include "platform/TextEncoding.h"
 #include "platform/UiDispatcher.h"
 #include "platform/posix/PosixLocale.h"
 #include "platform/virtual/VirtualTime.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -108,14 +106,9 @@ public:
     // (three characters a byte), however wide the blanks between them.
     static constexpr std::size_t maxLine = 1 << 20;
 
-    // Reads `fd`, which it closes unless it is standard input; `name` is
-    // the file's in messages.
-    CaptureLines(int fd, std::string name) : m_fd(fd), m_name(std::move(name)) {}
-    ~CaptureLines()
-    {
-        if (m_fd > 0)
-            ::close(m_fd);
-    }
+    // Reads `file` (closed with this object unless it is standard input);
+    // `name` is the file's in messages.
+    CaptureLines(SystemFile file, std::string name) : m_file(std::move(file)), m_name(std::move(name)) {}
     CaptureLines(const CaptureLines &) = delete;
     CaptureLines &operator=(const CaptureLines &) = delete;
 
@@ -127,7 +120,7 @@ public:
     const std::string &name() const { return m_name; }
 
 private:
-    int m_fd;
+    SystemFile m_file;
     std::string m_name;
     std::vector<char> m_buffer = std::vector<char>(64 * 1024);
     std::size_t m_begin = 0;
@@ -158,14 +151,14 @@ bool CaptureLines::next(std::string &line, std::uint64_t &length)
         }
         if (m_atEnd)
             return started; // a last line without its "\n"
-        const ssize_t got = ::read(m_fd, m_buffer.data(), m_buffer.size());
+        const std::ptrdiff_t got = m_file.read(m_buffer.data(), m_buffer.size());
         if (got > 0) {
             m_begin = 0;
             m_end = static_cast<std::size_t>(got);
         } else if (got == 0) {
             m_atEnd = true;
-        } else if (errno != EINTR) {
-            m_error = std::strerror(errno);
+        } else if (m_file.error() != std::errc::interrupted) {
+            m_error = m_file.error().message();
             return false;
         } else if (InterruptGuard::interrupted()) {
             return false; // Ctrl-C ends the replay as the end of the input does
@@ -319,10 +312,11 @@ namespace {
 // one existing file: writing the table would destroy the capture.
 bool isCapture(const std::optional<std::string> &capture, const std::string &out)
 {
-    struct stat in {}, table {};
+    std::error_code ignored;
     const bool named = capture && *capture != "-";
-    return (named ? ::stat(capture->c_str(), &in) : ::fstat(0, &in)) == 0 && ::stat(out.c_str(), &table) == 0
-        && in.st_dev == table.st_dev && in.st_ino == table.st_ino;
+    const auto in = named ? fileStatus(*capture, ignored) : SystemFile::standardInput().status();
+    const auto table = fileStatus(out, ignored);
+    return in && table && in->identity == table->identity;
 }
 
 // "HH:MM:SS.mmm" (the milliseconds may be left out).
@@ -391,19 +385,20 @@ int replayCommand(const Args &args, std::ostream &out, std::ostream &err)
     const std::optional<std::string> &outPath = line.outPath;
 
     const bool fromStandardInput = !path || *path == "-";
-    int fd = 0;
+    SystemFile file = SystemFile::standardInput();
     if (!fromStandardInput) {
-        fd = ::open(path->c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            err << "tolmar-cli: replay: cannot open " << *path << ": " << std::strerror(errno) << "\n";
+        file = SystemFile::open(*path, SystemFile::Read);
+        if (!file.isOpen()) {
+            err << "tolmar-cli: replay: cannot open " << *path << ": " << file.error().message() << "\n";
             return 2;
         }
     }
-    CaptureLines in(fd, fromStandardInput ? "standard input" : *path);
+    const bool interactive = fromStandardInput && file.isTerminal();
+    CaptureLines in(std::move(file), fromStandardInput ? "standard input" : *path);
     if (outPath && isCapture(path, *outPath))
         return usageError(err, "replay: --out names the capture itself");
     // Else a replay typed without a file would wait without a word.
-    if (fromStandardInput && ::isatty(0))
+    if (interactive)
         err << "tolmar-cli: replay: reading reports from standard input (Ctrl-D ends)\n";
     return line.record ? replayRecording(in, line.separator, line.options, line.start, outPath, out, err)
                        : replayReadings(in, line.separator, out, err);

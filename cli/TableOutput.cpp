@@ -6,12 +6,6 @@
 #include "files/Packet.h"
 #include "record/ReadingTable.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
 namespace tolmar::cli {
 
 TableOutput::TableOutput(std::string path, const Locale &locale, std::string command)
@@ -24,11 +18,7 @@ TableOutput::TableOutput(std::string path, const Locale &locale, std::string com
 {
 }
 
-TableOutput::~TableOutput()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
+TableOutput::~TableOutput() = default;
 
 bool TableOutput::fail(const std::string &reason)
 {
@@ -45,19 +35,7 @@ bool TableOutput::fail(const std::string &reason)
 
 bool TableOutput::writeAll(const std::string &bytes)
 {
-    const char *at = bytes.data();
-    std::size_t left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(m_fd, at, left);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return fail(std::strerror(errno));
-        }
-        at += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    return true;
+    return m_file.writeAll(bytes.data(), bytes.size()) || fail(m_file.error().message());
 }
 
 bool TableOutput::open()
@@ -71,9 +49,9 @@ bool TableOutput::open()
         probe.abandon();
         return true;
     }
-    m_fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (m_fd < 0)
-        return fail(std::strerror(errno));
+    m_file = SystemFile::open(m_path, SystemFile::Write | SystemFile::Create | SystemFile::Truncate);
+    if (!m_file.isOpen())
+        return fail(m_file.error().message());
     if (m_csv)
         return writeAll(std::string(utf8ByteOrderMark) + std::string(csvHeaderLine));
     return writeAll(std::string(exportHeaderLine));
@@ -94,17 +72,15 @@ bool TableOutput::recordAppended(const ReadingRecord &record, std::optional<Reco
     // a power cut loses at most this line. Records come a few a second.
     if (!writeAll(m_line))
         return false;
-    ::fdatasync(m_fd);
+    m_file.syncData();
     return true;
 }
 
 bool TableOutput::finish(const ReadingTableSnapshot &table)
 {
     if (!m_packet) {
-        const int fd = m_fd;
-        m_fd = -1;
-        if (fd >= 0 && ::close(fd) != 0)
-            fail(std::strerror(errno));
+        if (!m_file.close())
+            fail(m_file.error().message());
         return m_error.empty();
     }
     AtomicFile file(m_path);

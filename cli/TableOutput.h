@@ -1,6 +1,7 @@
 #pragma once
 
 #include "files/TextTable.h"
+#include "platform/SystemFiles.h"
 #include "record/ReadingTable.h"
 
 #include <memory>
@@ -54,7 +55,7 @@ private:
     std::string m_command;
     bool m_packet;
     bool m_csv;
-    int m_fd = -1;
+    SystemFile m_file;
     LongTimeTexts m_times;
     std::string m_line;
     std::string m_error;

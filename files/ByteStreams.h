@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/SystemFiles.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -46,14 +48,14 @@ public:
     FileSource(const FileSource &) = delete;
     FileSource &operator=(const FileSource &) = delete;
 
-    bool ok() const { return m_fd >= 0; }
+    bool ok() const { return m_file.isOpen(); }
     std::ptrdiff_t read(char *buffer, std::size_t capacity) override;
     bool rewind() override;
     std::uint64_t size() const override { return m_size; }
     std::string error() const override { return m_error; }
 
 private:
-    int m_fd = -1;
+    SystemFile m_file;
     std::uint64_t m_size = 0;
     std::string m_error;
 };
@@ -79,7 +81,7 @@ public:
     AtomicFile(const AtomicFile &) = delete;
     AtomicFile &operator=(const AtomicFile &) = delete;
 
-    bool ok() const { return m_fd >= 0 && m_error.empty(); }
+    bool ok() const { return m_file.isOpen() && m_error.empty(); }
     bool write(const char *bytes, std::size_t size) override;
     // Flushes the bytes to disk and closes the file (slow: a worker does it).
     bool sync();
@@ -95,7 +97,7 @@ private:
 
     std::string m_target;
     std::string m_temporary; // empty when writing the target directly
-    int m_fd = -1;
+    SystemFile m_file;
     bool m_synced = false;
     std::string m_error;
 };

@@ -2,6 +2,7 @@
 
 #include "files/ByteStreams.h"
 #include "platform/Prompts.h"
+#include "platform/SystemFiles.h"
 
 #include <filesystem>
 #include <new>
@@ -32,7 +33,7 @@ bool isBitmapExtension(const std::string &extension)
 bool replacesAFile(const std::string &fileName)
 {
     std::error_code ignored;
-    const std::filesystem::file_status status = std::filesystem::status(fileName, ignored);
+    const std::filesystem::file_status status = std::filesystem::status(filePath(fileName), ignored);
     return std::filesystem::exists(status) && !std::filesystem::is_directory(status);
 }
 

@@ -1,16 +1,10 @@
 #include "files/JournalFolder.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "platform/System.h"
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -27,97 +21,51 @@ bool endsWith(const std::string &text, const std::string &end)
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-// Makes the folder and the ones above it; true when it is there.
-bool makeFolder(const std::string &path, std::string &error)
-{
-    std::error_code code;
-    std::filesystem::create_directories(path, code);
-    if (code && !std::filesystem::is_directory(path)) {
-        error = "cannot make the folder " + path + ": " + code.message();
-        return false;
-    }
-    ::chmod(path.c_str(), 0700); // the journals show what was measured: the user's own
-    return true;
-}
-
 // Locks an open journal; false when another process holds it.
-bool lockFile(int fd)
+bool lockFile(LockedFile &file)
 {
-    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        if (errno != EINTR)
-            return false;
-    }
-    return true;
+    return file.file().tryLock(SystemFile::Lock::Exclusive);
 }
 
 } // namespace
 
 std::string defaultJournalFolder()
 {
-    const char *state = std::getenv("XDG_STATE_HOME");
-    // XDG_STATE_HOME must be an absolute path; a relative one is ignored, as other programs do.
-    if (state && state[0] == '/')
-        return std::string(state) + "/tolmar";
-    const char *home = std::getenv("HOME");
-    if (home && home[0] != '\0')
-        return std::string(home) + "/.local/state/tolmar";
-    return {};
-}
-
-LockedFile::~LockedFile()
-{
-    close();
-}
-
-LockedFile::LockedFile(LockedFile &&other) noexcept : m_fd(other.m_fd), m_path(std::move(other.m_path))
-{
-    other.m_fd = -1;
-}
-
-LockedFile &LockedFile::operator=(LockedFile &&other) noexcept
-{
-    if (this != &other) {
-        close();
-        m_fd = other.m_fd;
-        m_path = std::move(other.m_path);
-        other.m_fd = -1;
-    }
-    return *this;
+    return stateFolder();
 }
 
 void LockedFile::remove()
 {
-    // Unlinked while still locked: no other Tolmar can take it in between.
-    if (m_fd >= 0)
-        ::unlink(m_path.c_str());
+    // Removed while still locked: no other Tolmar can take it in between.
+    if (m_file.isOpen())
+        removeFile(m_file.path());
     close();
 }
 
 void LockedFile::close()
 {
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = -1;
+    m_file.close();
 }
 
 std::optional<LockedFile> JournalFolder::createOwn(std::string &error) const
 {
-    if (!makeFolder(m_path, error))
+    // The journals show what was measured: the user's own.
+    if (!makeUserFolder(m_path, error))
         return std::nullopt;
     static std::atomic<unsigned> serial{0};
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                         std::chrono::system_clock::now().time_since_epoch())
                         .count();
-    const std::string path = m_path + "/" + sessionPrefix + std::to_string(::getpid()) + "-" + std::to_string(ms)
+    const std::string path = m_path + "/" + sessionPrefix + std::to_string(processId()) + "-" + std::to_string(ms)
         + "-" + std::to_string(serial++) + suffix;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        error = "cannot create " + path + ": " + std::strerror(errno);
+    LockedFile file(SystemFile::open(path, SystemFile::Write | SystemFile::Create | SystemFile::Exclusive
+                                               | SystemFile::Append | SystemFile::Private));
+    if (!file.isOpen()) {
+        error = "cannot create " + path + ": " + file.file().error().message();
         return std::nullopt;
     }
-    LockedFile file(fd, path);
-    if (!lockFile(fd)) {
-        error = "cannot lock " + path + ": " + std::strerror(errno);
+    if (!lockFile(file)) {
+        error = "cannot lock " + path + ": " + file.file().error().message();
         file.remove();
         return std::nullopt;
     }
@@ -132,27 +80,27 @@ std::optional<LockedFile> JournalFolder::takeOrphan() const
     };
     std::vector<Candidate> candidates;
     std::error_code code;
-    for (const auto &entry : std::filesystem::directory_iterator(m_path, code)) {
-        const std::string name = entry.path().filename().string();
+    for (const auto &entry : std::filesystem::directory_iterator(filePath(m_path), code)) {
+        const std::string name = pathText(entry.path().filename());
         std::error_code entryCode;
         if (name.rfind(sessionPrefix, 0) != 0 || !endsWith(name, suffix) || !entry.is_regular_file(entryCode))
             continue;
-        candidates.push_back({entry.path().string(), entry.last_write_time(entryCode)});
+        candidates.push_back({pathText(entry.path()), entry.last_write_time(entryCode)});
     }
     std::sort(candidates.begin(), candidates.end(),
               [](const Candidate &a, const Candidate &b) { return a.written > b.written; });
     for (const Candidate &candidate : candidates) {
-        const int fd = ::open(candidate.path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW);
-        if (fd < 0)
+        LockedFile file(SystemFile::open(candidate.path, SystemFile::Write | SystemFile::Append | SystemFile::NoFollow));
+        if (!file.isOpen())
             continue;
-        LockedFile file(fd, candidate.path);
-        if (!lockFile(fd))
+        if (!lockFile(file))
             continue; // a running Tolmar's
         // Its owner may have ended and removed it between our open and our
         // lock: only the file still under that name is an orphan.
-        struct stat opened {}, named {};
-        if (::fstat(fd, &opened) != 0 || ::stat(candidate.path.c_str(), &named) != 0 || opened.st_ino != named.st_ino
-            || opened.st_dev != named.st_dev)
+        std::error_code gone;
+        const auto opened = file.file().status();
+        const auto named = fileStatus(candidate.path, gone);
+        if (!opened || !named || opened->identity != named->identity)
             continue;
         return file;
     }
@@ -184,8 +132,7 @@ std::string JournalFolder::keptPath(const std::string &created) const
     const std::string stamp = stampOf(created);
     for (int n = 1; n < mostKeptOfOneTime; ++n) {
         const std::string path = keptName(m_path, stamp, n);
-        struct stat there {};
-        if (::lstat(path.c_str(), &there) != 0 && errno == ENOENT)
+        if (nameIsFree(path))
             return path;
     }
     return keptName(m_path, stamp, mostKeptOfOneTime);
@@ -196,14 +143,14 @@ std::optional<std::string> JournalFolder::keep(LockedFile &file, const std::stri
     const std::string stamp = stampOf(created);
     for (int n = 1; n < mostKeptOfOneTime; ++n) {
         const std::string path = keptName(m_path, stamp, n);
-        // A link never replaces a file that is there: no kept journal is overwritten.
-        if (::link(file.path().c_str(), path.c_str()) == 0) {
-            ::unlink(file.path().c_str());
+        // Never in the place of a file that is there: no kept journal is overwritten.
+        const std::error_code moved = renameWithoutReplacing(file.path(), path);
+        if (!moved) {
             file.close();
             return path;
         }
-        if (errno != EEXIST) {
-            error = std::strerror(errno);
+        if (moved != std::errc::file_exists) {
+            error = moved.message();
             return std::nullopt;
         }
     }

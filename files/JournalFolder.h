@@ -1,13 +1,16 @@
 #pragma once
 
+#include "platform/SystemFiles.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 
 namespace tolmar {
 
-// The folder of the session journals: $XDG_STATE_HOME/tolmar, else
-// ~/.local/state/tolmar; empty when neither variable is set.
+// The folder of the session journals: the program's state folder
+// ($XDG_STATE_HOME/tolmar, else ~/.local/state/tolmar; %LOCALAPPDATA%/Tolmar
+// on Windows); empty when the system names none.
 std::string defaultJournalFolder();
 
 // A journal file this program holds: open for writing and locked, so no
@@ -16,23 +19,22 @@ std::string defaultJournalFolder();
 class LockedFile {
 public:
     LockedFile() = default;
-    LockedFile(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) {}
-    ~LockedFile();
-    LockedFile(LockedFile &&other) noexcept;
-    LockedFile &operator=(LockedFile &&other) noexcept;
+    explicit LockedFile(SystemFile file) : m_file(std::move(file)) {}
+    ~LockedFile() = default;
+    LockedFile(LockedFile &&other) noexcept = default;
+    LockedFile &operator=(LockedFile &&other) noexcept = default;
     LockedFile(const LockedFile &) = delete;
     LockedFile &operator=(const LockedFile &) = delete;
 
-    bool isOpen() const { return m_fd >= 0; }
-    int fd() const { return m_fd; }
-    const std::string &path() const { return m_path; }
+    bool isOpen() const { return m_file.isOpen(); }
+    SystemFile &file() { return m_file; }
+    const std::string &path() const { return m_file.path(); }
     // Removes the file and lets it go.
     void remove();
     void close();
 
 private:
-    int m_fd = -1;
-    std::string m_path;
+    SystemFile m_file;
 };
 
 // The journals in one folder: "session-<process>-<ms>.journal" while a

@@ -2,11 +2,6 @@
 
 #include "files/Journal.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
 namespace tolmar {
 
 namespace {
@@ -158,10 +153,10 @@ void JournalWriter::run()
                 break;
             wrote = true;
         }
-        if (good && wrote && ::fdatasync(m_file.fd()) != 0) {
+        if (good && wrote && !m_file.file().syncData()) {
             good = false;
             lock.lock();
-            failLocked(std::string("cannot sync to disk: ") + std::strerror(errno));
+            failLocked("cannot sync to disk: " + m_file.file().error().message());
             lock.unlock();
         }
         // Keep one buffer's capacity for the next appends.
@@ -184,20 +179,12 @@ void JournalWriter::run()
 
 bool JournalWriter::writeAll(const std::string &bytes)
 {
-    std::size_t at = 0;
-    while (at < bytes.size()) {
-        const ssize_t n = ::write(m_file.fd(), bytes.data() + at, bytes.size() - at);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            const std::string why = n < 0 ? std::strerror(errno) : "nothing written";
-            std::lock_guard lock(m_mutex);
-            failLocked(why);
-            return false;
-        }
-        at += static_cast<std::size_t>(n);
-    }
-    return true;
+    if (m_file.file().writeAll(bytes.data(), bytes.size()))
+        return true;
+    const std::string why = m_file.file().error().message();
+    std::lock_guard lock(m_mutex);
+    failLocked(why);
+    return false;
 }
 
 bool JournalWriter::process(Item &item, std::string &scratch)
@@ -232,22 +219,22 @@ bool JournalWriter::process(Item &item, std::string &scratch)
         }
         return writeAll(scratch);
     case Item::Kind::Truncate:
-        if (::ftruncate(m_file.fd(), 0) != 0) {
+        if (!m_file.file().truncate(0)) {
             std::lock_guard lock(m_mutex);
-            failLocked(std::string("cannot empty the journal: ") + std::strerror(errno));
+            failLocked("cannot empty the journal: " + m_file.file().error().message());
             return false;
         }
         return true;
     case Item::Kind::Adopt: {
-        if (::ftruncate(item.file.fd(), static_cast<off_t>(item.length)) != 0) {
+        if (!item.file.file().truncate(item.length)) {
             std::lock_guard lock(m_mutex);
-            failLocked(std::string("cannot go on in the restored journal: ") + std::strerror(errno));
+            failLocked("cannot go on in the restored journal: " + item.file.file().error().message());
             return false;
         }
         // The restored journal is complete on disk before this one goes.
-        if (::fdatasync(item.file.fd()) != 0) {
+        if (!item.file.file().syncData()) {
             std::lock_guard lock(m_mutex);
-            failLocked(std::string("cannot sync to disk: ") + std::strerror(errno));
+            failLocked("cannot sync to disk: " + item.file.file().error().message());
             return false;
         }
         m_file.remove();

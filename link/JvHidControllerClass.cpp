@@ -792,10 +792,12 @@ int TJvHidDeviceController::NotificationFd() const
     return m_available ? m_platform.notificationFd() : -1;
 }
 
-void TJvHidDeviceController::HandleDeviceNotifications()
+bool TJvHidDeviceController::HandleDeviceNotifications()
 {
-    if (m_available && m_platform.takeNotifications())
-        DeviceChange();
+    if (!m_available || !m_platform.takeNotifications())
+        return false;
+    DeviceChange();
+    return true;
 }
 
 void TJvHidDeviceController::SetOnDeviceChange(TNotifyEvent handler)

@@ -287,9 +287,10 @@ public:
     void ReleaseDevice(TJvHidDevice *HidDev);
 
     // Device-change notification: a descriptor that becomes readable when
-    // devices may have come or gone (-1: none), and what to call then.
+    // devices may have come or gone (-1: none), and what to call then (or
+    // from time to time without one); true when devices came or went.
     int NotificationFd() const;
-    void HandleDeviceNotifications();
+    bool HandleDeviceNotifications();
 
     // Attaching OnDeviceChange runs DeviceChange at once; attaching a data,
     // data-error or unplug handler hands it to every device that still has

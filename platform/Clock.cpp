@@ -1,5 +1,7 @@
 #include "platform/Clock.h"
 
+#include "platform/System.h"
+
 #include <chrono>
 #include <ctime>
 
@@ -12,7 +14,7 @@ LocalDateTime SystemClock::now() const
     const auto ms = duration_cast<milliseconds>(since).count();
     const std::time_t secs = static_cast<std::time_t>(ms / 1000);
     std::tm tm{};
-    localtime_r(&secs, &tm);
+    localTime(secs, tm);
     LocalDateTime t;
     t.year = tm.tm_year + 1900;
     t.month = tm.tm_mon + 1;
@@ -22,7 +24,11 @@ LocalDateTime SystemClock::now() const
     t.second = tm.tm_sec;
     t.millisecond = static_cast<int>(ms % 1000);
     t.dayOfWeek = tm.tm_wday;
-    t.utcOffsetMinutes = static_cast<int>(tm.tm_gmtoff / 60);
+    // The local time less the universal one (what tm_gmtoff holds where
+    // there is one); whole minutes in every zone in use.
+    const long long localSeconds =
+        daysFromCivil(t.year, t.month, t.day) * 86'400LL + (t.hour * 60LL + t.minute) * 60 + t.second;
+    t.utcOffsetMinutes = static_cast<int>((localSeconds - static_cast<long long>(secs)) / 60);
     return t;
 }
 

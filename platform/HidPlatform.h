@@ -137,9 +137,10 @@ public:
 
     // Device-change notification. While started, notificationFd() is a file
     // descriptor that becomes readable when interfaces may have come or gone
-    // (-1 when the platform has none: the caller then never hears of
-    // changes). takeNotifications() drains what arrived and answers whether
-    // anything came or went; it is called on the UI thread.
+    // (-1 when the platform has none: the caller then calls
+    // takeNotifications() from time to time, or never hears of changes).
+    // takeNotifications() drains what arrived and answers whether anything
+    // came or went; it is called on the UI thread.
     virtual void startNotifications() = 0;
     virtual void stopNotifications() = 0;
     virtual int notificationFd() const = 0;

@@ -1,27 +1,19 @@
 #include "platform/posix/EventLoop.h"
 
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <stdexcept>
 
 namespace tolmar {
 
 using namespace std::chrono;
 
-EventLoop::EventLoop() : m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+EventLoop::EventLoop()
 {
-    if (m_wakeFd < 0)
+    if (!m_wakeup.ok())
         throw std::runtime_error("eventfd failed");
 }
 
-EventLoop::~EventLoop()
-{
-    ::close(m_wakeFd);
-}
+EventLoop::~EventLoop() = default;
 
 void EventLoop::arm(Timer &timer, unsigned intervalMs)
 {
@@ -39,14 +31,7 @@ void EventLoop::post(std::function<void()> call)
         std::lock_guard lock(m_mutex);
         m_posted.push_back(std::move(call));
     }
-    wake();
-}
-
-void EventLoop::wake()
-{
-    const std::uint64_t one = 1;
-    // A full counter still wakes the loop: nothing is lost by a failed write.
-    [[maybe_unused]] const auto written = ::write(m_wakeFd, &one, sizeof one);
+    m_wakeup.signal();
 }
 
 void EventLoop::watch(int fd, std::function<void()> onReadable)
@@ -106,21 +91,15 @@ bool EventLoop::run(const std::function<bool()> &done, TimePoint deadline, milli
         // Rounded up: rounding down would spin with zero waits before a tick.
         const auto wait = ceil<milliseconds>(wakeAt - steady_clock::now()).count();
 
-        std::vector<pollfd> fds{{m_wakeFd, POLLIN, 0}};
+        std::vector<int> fds;
         for (const auto &[fd, call] : m_watches)
-            fds.push_back({fd, POLLIN, 0});
-        const int ready = ::poll(fds.data(), fds.size(), static_cast<int>(std::max<long long>(0, wait)));
-        if (ready < 0 && errno != EINTR)
+            fds.push_back(fd);
+        std::vector<bool> ready;
+        if (!m_wakeup.wait(fds, ready, static_cast<int>(std::max<long long>(0, wait))))
             throw std::runtime_error("poll failed");
-        if (ready <= 0)
-            continue;
-        if (fds[0].revents & POLLIN) {
-            std::uint64_t count = 0;
-            [[maybe_unused]] const auto n = ::read(m_wakeFd, &count, sizeof count);
-        }
-        for (std::size_t i = 1; i < fds.size(); ++i)
-            if (fds[i].revents & (POLLIN | POLLERR | POLLHUP))
-                m_watches[i - 1].second();
+        for (std::size_t i = 0; i < ready.size(); ++i)
+            if (ready[i])
+                m_watches[i].second();
     }
 }
 

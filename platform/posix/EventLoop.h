@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/System.h"
 #include "platform/Timers.h"
 #include "platform/UiDispatcher.h"
 
@@ -16,7 +17,8 @@ namespace tolmar {
 // A Qt-free event loop for programs without a window (tolmar-cli monitor):
 // desktop-style timer periods on the steady clock, calls posted from other
 // threads, and file descriptors to watch, all run on the thread that calls
-// run().
+// run(). It builds on every system; descriptors are watched only where the
+// system has them (not on Windows, whose HID backend gives none).
 class EventLoop final : public TimerEngine, public UiDispatcher {
 public:
     EventLoop();
@@ -28,7 +30,8 @@ public:
     void disarm(Timer &timer) override;
     void post(std::function<void()> call) override; // any thread
 
-    // Calls onReadable on the loop's thread whenever fd becomes readable.
+    // Calls onReadable on the loop's thread whenever fd becomes readable
+    // (never on Windows).
     void watch(int fd, std::function<void()> onReadable);
 
     // Runs timers, posted calls and watches until done() answers true (it is
@@ -47,9 +50,7 @@ private:
 
     bool runPosted();
     bool runDueTimer();
-    void wake();
-
-    int m_wakeFd = -1;
+    Wakeup m_wakeup;
     std::mutex m_mutex; // guards m_posted
     std::deque<std::function<void()>> m_posted;
     std::map<Timer *, Period> m_periods; // loop thread only

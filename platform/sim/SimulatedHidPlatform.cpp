@@ -1,20 +1,16 @@
 #include "platform/sim/SimulatedHidPlatform.h"
 
+#include "platform/System.h"
+#include "platform/SystemFiles.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <mutex>
 #include <set>
-#include <sys/eventfd.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <thread>
 #include <system_error>
-#include <unistd.h>
 
 namespace tolmar {
 
@@ -74,17 +70,22 @@ struct Cable {
     std::string instance;
 };
 
-// flock() with LOCK_NB, tried a few times: another process that only looks
-// whether the cable is held keeps a shared lock for a moment.
-bool lockWithin(int fd, int operation)
+// A lock without waiting, tried a few times: another process that only
+// looks whether the cable is held keeps a shared lock for a moment.
+bool lockWithin(SystemFile &file, SystemFile::Lock lock)
 {
     for (int attempt = 0;; ++attempt) {
-        if (::flock(fd, operation | LOCK_NB) == 0)
+        if (file.tryLock(lock))
             return true;
-        if ((errno != EWOULDBLOCK && errno != EINTR) || attempt == 3)
+        if (file.error() != std::errc::operation_would_block || attempt == 3)
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+}
+
+std::uint32_t errorNumber(const std::error_code &error)
+{
+    return static_cast<std::uint32_t>(error.category() == std::generic_category() ? error.value() : EIO);
 }
 
 } // namespace
@@ -146,10 +147,8 @@ struct SimulatedHidPlatform::State {
     void notifyChange()
     {
         deviceChanged = true;
-        if (notifyFd >= 0) {
-            const std::uint64_t one = 1;
-            [[maybe_unused]] const ssize_t done = ::write(notifyFd, &one, sizeof one);
-        }
+        if (notifier)
+            notifier->signal();
         changed.notify_all();
     }
 
@@ -169,7 +168,7 @@ struct SimulatedHidPlatform::State {
     std::set<std::string> held; // the lock files this platform holds
     int failStarts = 0;
     bool deviceChanged = false;
-    int notifyFd = -1;
+    std::unique_ptr<Wakeup> notifier; // while notifications run
     std::function<void()> activityListener;
 };
 
@@ -434,20 +433,20 @@ namespace {
 
 class LockFileHold final : public HidHold {
 public:
-    LockFileHold(int fd, std::string name, std::function<void(const std::string &)> forget)
-        : m_fd(fd)
+    LockFileHold(SystemFile file, std::string name, std::function<void(const std::string &)> forget)
+        : m_file(std::move(file))
         , m_name(std::move(name))
         , m_forget(std::move(forget))
     {
     }
     ~LockFileHold() override
     {
-        ::close(m_fd); // the lock goes with the file's last descriptor
+        m_file.close(); // the lock goes with the file
         m_forget(m_name);
     }
 
 private:
-    const int m_fd;
+    SystemFile m_file;
     const std::string m_name;
     const std::function<void(const std::string &)> m_forget;
 };
@@ -469,19 +468,19 @@ std::unique_ptr<HidHold> SimulatedHidPlatform::hold(const HidInterfaceInfo &devi
         return nullptr;
     }
     const std::string file = m_state->options.lockFolder + "/" + cable->port + ".lock";
-    const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) {
-        error = static_cast<std::uint32_t>(errno);
+    SystemFile lockFile = SystemFile::open(
+        file, SystemFile::Read | SystemFile::Write | SystemFile::Create | SystemFile::NoFollow | SystemFile::Private);
+    if (!lockFile.isOpen()) {
+        error = errorNumber(lockFile.error());
         return nullptr;
     }
-    if (!lockWithin(fd, LOCK_EX)) {
-        error = errno == EWOULDBLOCK ? heldError : static_cast<std::uint32_t>(errno);
-        ::close(fd);
+    if (!lockWithin(lockFile, SystemFile::Lock::Exclusive)) {
+        error = lockFile.error() == std::errc::operation_would_block ? heldError : errorNumber(lockFile.error());
         return nullptr;
     }
     m_state->held.insert(cable->port);
     std::weak_ptr<State> weak = m_state;
-    return std::make_unique<LockFileHold>(fd, cable->port, [weak](const std::string &name) {
+    return std::make_unique<LockFileHold>(std::move(lockFile), cable->port, [weak](const std::string &name) {
         if (const auto state = weak.lock()) {
             std::lock_guard lock(state->mutex);
             state->held.erase(name);
@@ -496,30 +495,16 @@ bool SimulatedHidPlatform::heldElsewhere(const HidInterfaceInfo &device)
     if (!cable || m_state->options.lockFolder.empty() || m_state->held.count(cable->port))
         return false;
     const std::string file = m_state->options.lockFolder + "/" + cable->port + ".lock";
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0)
+    SystemFile lockFile = SystemFile::open(file, SystemFile::Read | SystemFile::NoFollow);
+    if (!lockFile.isOpen())
         return false; // no file: never held
     // A shared lock is refused only while someone holds the cable.
-    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-    ::close(fd);
-    return held;
+    return !lockFile.tryLock(SystemFile::Lock::Shared) && lockFile.error() == std::errc::operation_would_block;
 }
 
 std::string SimulatedHidPlatform::runtimeLockFolder()
 {
-    std::string base;
-    if (const char *runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime == '/')
-        base = std::string(runtime) + "/tolmar";
-    else
-        base = "/tmp/tolmar-" + std::to_string(::getuid());
-    ::mkdir(base.c_str(), 0700);
-    // /tmp is shared: another user may have made the folder first, or put a
-    // link there. Only a real folder of our own, closed to others, will do.
-    struct stat info {};
-    if (::lstat(base.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid()
-        || (info.st_mode & 0022) != 0)
-        return {};
-    return base;
+    return runtimeFolder();
 }
 
 sim::Options SimulatedHidPlatform::sharedCables(int cables)
@@ -539,37 +524,37 @@ std::size_t SimulatedHidPlatform::cables() const
 
 std::string SimulatedHidPlatform::errorText(std::uint32_t code) const
 {
-    return std::system_category().message(static_cast<int>(code));
+    // The errors are errno values on every system.
+    return std::generic_category().message(static_cast<int>(code));
 }
 
 void SimulatedHidPlatform::startNotifications()
 {
     std::lock_guard lock(m_state->mutex);
-    if (m_state->notifyFd < 0)
-        m_state->notifyFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (!m_state->notifier) {
+        m_state->notifier = std::make_unique<Wakeup>();
+        if (!m_state->notifier->ok())
+            m_state->notifier.reset();
+    }
 }
 
 void SimulatedHidPlatform::stopNotifications()
 {
     std::lock_guard lock(m_state->mutex);
-    if (m_state->notifyFd >= 0)
-        ::close(m_state->notifyFd);
-    m_state->notifyFd = -1;
+    m_state->notifier.reset();
 }
 
 int SimulatedHidPlatform::notificationFd() const
 {
     std::lock_guard lock(m_state->mutex);
-    return m_state->notifyFd;
+    return m_state->notifier ? m_state->notifier->fd() : -1;
 }
 
 bool SimulatedHidPlatform::takeNotifications()
 {
     std::lock_guard lock(m_state->mutex);
-    if (m_state->notifyFd >= 0) {
-        std::uint64_t count = 0;
-        [[maybe_unused]] const ssize_t drained = ::read(m_state->notifyFd, &count, sizeof count);
-    }
+    if (m_state->notifier)
+        m_state->notifier->clear();
     const bool changed = m_state->deviceChanged;
     m_state->deviceChanged = false;
     return changed;

@@ -59,7 +59,8 @@ public:
     std::int64_t nowMs() const;
 
     // The folder for the lock files of simulations run by the user:
-    // $XDG_RUNTIME_DIR/tolmar, else /tmp/tolmar-<uid>; created when missing.
+    // runtimeFolder() ($XDG_RUNTIME_DIR/tolmar, else /tmp/tolmar-<uid>;
+    // %LOCALAPPDATA%/Tolmar/run on Windows); created when missing.
     // Empty when it cannot be had safely (not a folder of the user's own).
     static std::string runtimeLockFolder();
     // The options of `--simulate=N` as users run it: N cables, held through
