@@ -39,7 +39,9 @@ bool isX64MachineName(std::string_view machine);
 // Windows: the answer of IsWow64Process for this process (nullopt when the
 // function is missing or fails) and GetNativeSystemInfo's processor
 // architecture code (nullopt when the function is missing). A 32-bit process
-// under WOW64 on an x64 (9) or Itanium (6) processor is on a 64-bit system.
-bool isX64FromWow64(std::optional<bool> isWow64Process, std::optional<int> nativeArchitecture);
+// under WOW64 on an x64 (9) or Itanium (6) processor is on a 64-bit system,
+// and so is a 64-bit process (process64Bit) on one.
+bool isX64FromWow64(std::optional<bool> isWow64Process, std::optional<int> nativeArchitecture,
+                    bool process64Bit = false);
 
 } // namespace tolmar

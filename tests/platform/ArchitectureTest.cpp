@@ -23,6 +23,9 @@ TEST(Architecture, WindowsWow64Rule)
     EXPECT_FALSE(isX64FromWow64(false, 9));  // not under WOW64
     EXPECT_FALSE(isX64FromWow64(std::nullopt, 9)); // IsWow64Process missing or failed
     EXPECT_FALSE(isX64FromWow64(true, std::nullopt)); // GetNativeSystemInfo missing
+    // A 64-bit process is never under WOW64, but on x64 it is on 64-bit Windows.
+    EXPECT_TRUE(isX64FromWow64(false, 9, true));
+    EXPECT_FALSE(isX64FromWow64(false, 12, true)); // x64 emulated on ARM64 Windows
 }
 
 TEST(Architecture, Suffix)
