@@ -7,9 +7,12 @@
 #include <windows.h>
 #include <cfgmgr32.h>
 #include <devpropdef.h>
+#include <setupapi.h>
+// mingw's hid headers declare the functions without C linkage.
+extern "C" {
 #include <hidsdi.h>
 #include <hidpi.h>
-#include <setupapi.h>
+}
 // clang-format on
 
 #include <algorithm>

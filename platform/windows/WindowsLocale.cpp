@@ -50,7 +50,13 @@ std::string WindowsLocale::decimalSeparator() const
 std::optional<std::string> WindowsLocale::systemDecimalSeparator() const
 {
     // At most 19 characters, as the POSIX backend answers too.
-    return localeInfo(LOCALE_NAME_SYSTEM_DEFAULT, LOCALE_SDECIMAL, 19);
+    if (auto separator = localeInfo(LOCALE_NAME_SYSTEM_DEFAULT, LOCALE_SDECIMAL, 19))
+        return separator;
+    // Some implementations (Wine) know the system default only by its name.
+    wchar_t name[LOCALE_NAME_MAX_LENGTH] = {};
+    if (::GetSystemDefaultLocaleName(name, LOCALE_NAME_MAX_LENGTH) <= 0)
+        return std::nullopt;
+    return localeInfo(name, LOCALE_SDECIMAL, 19);
 }
 
 std::string WindowsLocale::shortDayName(int dayOfWeek) const
