@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-
 #include <string>
 
 // The Windows backend's rules, free of Windows headers: run on Linux and,
