@@ -8,7 +8,7 @@
 #include "platform/Clock.h"
 #include "platform/Prompts.h"
 #include "platform/Shell.h"
-#include "platform/posix/EventLoop.h"
+#include "platform/EventLoop.h"
 #include "platform/posix/PosixLocale.h"
 #include "platform/sim/SimulatedHidPlatform.h"
 

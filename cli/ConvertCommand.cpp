@@ -5,7 +5,7 @@
 #include "files/DataFiles.h"
 #include "files/Packet.h"
 #include "files/TextTable.h"
-#include "platform/posix/PosixLocale.h"
+#include "platform/SystemLocale.h"
 #include "record/ReadingTable.h"
 
 #include <ostream>
@@ -109,7 +109,8 @@ int convertCommand(const Args &args, std::ostream &, std::ostream &err)
     std::string in, out;
     if (const int status = inAndOut(args, "convert", in, out, err))
         return status;
-    PosixLocale locale;
+    const std::unique_ptr<Locale> systemLocale = makeSystemLocale();
+    Locale &locale = *systemLocale;
     ReadingTable table;
     if (!loadTableFile(in, locale, table, err, prefix) || !save(out, locale, table, err))
         return 1;

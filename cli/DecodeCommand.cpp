@@ -3,7 +3,7 @@
 #include "cli/ReadingJson.h"
 #include "meter/FrameDecoder.h"
 #include "meter/ReadingFrame.h"
-#include "platform/posix/PosixLocale.h"
+#include "platform/SystemLocale.h"
 
 #include <algorithm>
 #include <cctype>
@@ -54,7 +54,8 @@ int decodeCommand(const Args &args, std::ostream &out, std::ostream &err)
         return usageError(err, "decode needs at least one FRAME");
     const std::optional<std::string> &separator = line.separator;
 
-    PosixLocale locale;
+    const std::unique_ptr<Locale> systemLocale = makeSystemLocale();
+    Locale &locale = *systemLocale;
     MeterReading reading;
     int status = 0;
     for (std::string text : line.frames) {

@@ -4,8 +4,9 @@
 #include "platform/Architecture.h"
 #include "platform/Locale.h"
 #include "platform/Shell.h"
-#include "platform/posix/PosixLocale.h"
+#include "platform/SystemLocale.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -46,19 +47,19 @@ private:
         explicit SeparatorLocale(std::optional<std::string> separator) : m_separator(std::move(separator)) {}
         std::string decimalSeparator() const override
         {
-            return m_separator ? *m_separator : m_posix.decimalSeparator();
+            return m_separator ? *m_separator : m_system->decimalSeparator();
         }
-        std::optional<std::string> systemDecimalSeparator() const override { return m_posix.systemDecimalSeparator(); }
-        std::string shortDayName(int day) const override { return m_posix.shortDayName(day); }
-        std::string formatLongTime(const TimeOfDay &t) const override { return m_posix.formatLongTime(t); }
+        std::optional<std::string> systemDecimalSeparator() const override { return m_system->systemDecimalSeparator(); }
+        std::string shortDayName(int day) const override { return m_system->shortDayName(day); }
+        std::string formatLongTime(const TimeOfDay &t) const override { return m_system->formatLongTime(t); }
         std::optional<TimeOfDay> parseLongTime(std::string_view text) const override
         {
-            return m_posix.parseLongTime(text);
+            return m_system->parseLongTime(text);
         }
 
     private:
         std::optional<std::string> m_separator;
-        PosixLocale m_posix;
+        std::unique_ptr<Locale> m_system = makeSystemLocale();
     };
 
     SeparatorLocale m_locale;

@@ -8,7 +8,7 @@
 #include "platform/NumberText.h"
 #include "platform/SystemHid.h"
 #include "platform/Timers.h"
-#include "platform/posix/EventLoop.h"
+#include "platform/EventLoop.h"
 #include "platform/sim/SimulatedHidPlatform.h"
 
 #include <algorithm>

@@ -6,7 +6,7 @@
 #include "cli/RecordingOptions.h"
 #include "cli/TableOutput.h"
 #include "platform/NumberText.h"
-#include "platform/posix/PosixLocale.h"
+#include "platform/SystemLocale.h"
 
 #include <optional>
 #include <ostream>
@@ -63,7 +63,8 @@ int recordCommand(const Args &args, std::ostream &out, std::ostream &err)
     const RecordingOptions &options = line.options;
     const std::optional<std::string> &outPath = line.outPath;
 
-    PosixLocale locale;
+    const std::unique_ptr<Locale> systemLocale = makeSystemLocale();
+    Locale &locale = *systemLocale;
     std::optional<TableOutput> table;
     if (outPath) {
         table.emplace(*outPath, locale, "record");

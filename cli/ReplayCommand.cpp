@@ -14,9 +14,9 @@
 #include "platform/NumberText.h"
 #include "platform/Prompts.h"
 #include "platform/SystemFiles.h"
+#include "platform/SystemLocale.h"
 #include "platform/TextEncoding.h"
 #include "platform/UiDispatcher.h"
-#include "platform/posix/PosixLocale.h"
 #include "platform/virtual/VirtualTime.h"
 
 
@@ -246,7 +246,8 @@ int replayRecording(CaptureLines &in, const std::optional<std::string> &separato
                     const LocalDateTime &start, const std::optional<std::string> &outPath, std::ostream &out,
                     std::ostream &err)
 {
-    PosixLocale locale;
+    const std::unique_ptr<Locale> systemLocale = makeSystemLocale();
+    Locale &locale = *systemLocale;
     std::optional<TableOutput> table;
     if (outPath) {
         table.emplace(*outPath, locale, "replay");

@@ -2,7 +2,7 @@
 #include "cli/Json.h"
 #include "cli/Options.h"
 #include "files/StatisticsText.h"
-#include "platform/posix/PosixLocale.h"
+#include "platform/SystemLocale.h"
 #include "record/Judge.h"
 #include "record/ReadingTable.h"
 #include "record/Statistics.h"
@@ -159,7 +159,8 @@ int statsCommand(const Args &args, std::ostream &out, std::ostream &err)
         return status;
     if (line.files.size() != 1 || line.files[0].empty())
         return usageError(err, "stats takes one FILE");
-    PosixLocale locale;
+    const std::unique_ptr<Locale> systemLocale = makeSystemLocale();
+    Locale &locale = *systemLocale;
     const std::string separator = line.separator ? *line.separator : locale.decimalSeparator();
     StatisticsLimits limits = startLimits;
     for (auto [given, limit, name] : {std::tuple{&line.high, &limits.high, "--high"},

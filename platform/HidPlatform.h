@@ -9,8 +9,9 @@
 
 // The operating system's HID services as the device controller needs them.
 // Backends, one folder and one library each: platform/linux (hidraw + udev,
-// the system's backend on Linux, made by makeSystemHidPlatform() in
-// platform/SystemHid.h), platform/sim (the simulated bridge and meter),
+// the system's backend on Linux) and platform/windows (SetupAPI and hid.dll,
+// the one on Windows), made by makeSystemHidPlatform() in
+// platform/SystemHid.h; platform/sim (the simulated bridge and meter),
 // platform/passive (a bridge that never answers, for replays) and, in the
 // tests, a scripted fake.
 namespace tolmar {
@@ -19,7 +20,8 @@ namespace tolmar {
 struct HidInterfaceInfo {
     std::string path;     // what open() takes, e.g. "/dev/hidraw3"
     std::string instance; // stays the same while the device stays plugged in,
-                          // and is new after every attach (Linux: the hidraw syspath)
+                          // and is new after every attach (Linux: the hidraw syspath;
+                          // Windows: the device instance ID and its arrival time)
     bool operator==(const HidInterfaceInfo &) const = default;
 };
 
@@ -138,7 +140,8 @@ public:
     // Device-change notification. While started, notificationFd() is a file
     // descriptor that becomes readable when interfaces may have come or gone
     // (-1 when the platform has none: the caller then calls
-    // takeNotifications() from time to time, or never hears of changes).
+    // takeNotifications() from time to time, or, in the window on Windows,
+    // when WM_DEVICECHANGE comes, platform/qt/QtHidNotifier).
     // takeNotifications() drains what arrived and answers whether anything
     // came or went; it is called on the UI thread.
     virtual void startNotifications() = 0;

@@ -6,7 +6,7 @@
 #include "platform/Clock.h"
 #include "platform/NumberText.h"
 #include "platform/SystemHid.h"
-#include "platform/posix/PosixLocale.h"
+#include "platform/SystemLocale.h"
 #include "platform/qt/QtBackgroundWork.h"
 #include "platform/qt/QtFileDialogs.h"
 #include "platform/qt/QtHidNotifier.h"
@@ -123,7 +123,8 @@ int main(int argc, char *argv[])
 
     tolmar::QtTimerEngine timers;
     tolmar::SystemClock clock;
-    tolmar::PosixLocale locale;
+    const std::unique_ptr<tolmar::Locale> systemLocale = tolmar::makeSystemLocale();
+    tolmar::Locale &locale = *systemLocale;
     tolmar::QtPrompts prompts;
     tolmar::QtShell shell;
     tolmar::HostArchitecture architecture;

@@ -3,7 +3,7 @@
 #include "files/ByteStreams.h"
 #include "files/Report.h"
 #include "files/qt/ReportPainter.h"
-#include "platform/posix/PosixLocale.h"
+#include "platform/SystemLocale.h"
 #include "record/ReadingTable.h"
 
 #include <QGuiApplication>
@@ -89,7 +89,8 @@ int reportCommand(const Args &args, std::ostream &, std::ostream &err)
     std::string in, out;
     if (const int status = inAndOut(args, "report", in, out, err))
         return status;
-    PosixLocale locale;
+    const std::unique_ptr<Locale> systemLocale = makeSystemLocale();
+    Locale &locale = *systemLocale;
     ReadingTable table;
     if (!loadTableFile(in, locale, table, err, prefix))
         return 1;

@@ -1,4 +1,4 @@
-#include "platform/posix/EventLoop.h"
+#include "platform/EventLoop.h"
 
 #include <algorithm>
 #include <stdexcept>
