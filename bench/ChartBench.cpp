@@ -11,8 +11,10 @@
 
 #include <QApplication>
 #include <QImage>
-#include <QLineSeries>
 #include <QPainter>
+#ifndef TOLMAR_CHART_WITH_QCUSTOMPLOT
+#include <QLineSeries>
+#endif
 
 #include <benchmark/benchmark.h>
 
@@ -103,7 +105,11 @@ void pageChange(benchmark::State &state, bool render)
             r.view.render(&painter);
         }
     }
+#ifdef TOLMAR_CHART_WITH_QCUSTOMPLOT
+    state.counters["points_drawn"] = static_cast<double>(r.view.Series1()->dataCount());
+#else
     state.counters["points_drawn"] = static_cast<double>(r.view.Series1()->points().size());
+#endif
     if (render && qEnvironmentVariableIsSet("CHART_BENCH_SNAPSHOT"))
         image.save(qEnvironmentVariable("CHART_BENCH_SNAPSHOT") + QString("/chart-%1.png").arg(pageSize));
 }

@@ -19,7 +19,9 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRubberBand>
+#ifdef TOLMAR_HAVE_SVG
 #include <QSvgGenerator>
+#endif
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -474,6 +476,9 @@ bool TrendWindow::saveView(const QString &fileName)
     if (lower.endsWith(".pdf"))
         return m_plot->savePdf(fileName, width, height);
     if (lower.endsWith(".svg")) {
+#ifndef TOLMAR_HAVE_SVG
+        return false; // not a PNG under an SVG name
+#else
         QSvgGenerator svg;
         svg.setFileName(fileName);
         svg.setSize(QSize(width, height));
@@ -484,21 +489,33 @@ bool TrendWindow::saveView(const QString &fileName)
             return false;
         m_plot->toPainter(&painter, width, height);
         return painter.end();
+#endif
     }
     return m_plot->savePng(fileName, width, height);
+}
+
+QString TrendWindow::saveFilter()
+{
+#ifdef TOLMAR_HAVE_SVG
+    return "PNG picture (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)";
+#else
+    return "PNG picture (*.png);;PDF document (*.pdf)";
+#endif
 }
 
 void TrendWindow::saveClicked()
 {
     QString selected;
-    const QString name = QFileDialog::getSaveFileName(this, "Save the trend", QString(),
-                                                      "PNG picture (*.png);;SVG drawing (*.svg);;PDF document (*.pdf)",
-                                                      &selected);
+    const QString name = QFileDialog::getSaveFileName(this, "Save the trend", QString(), saveFilter(), &selected);
     if (name.isEmpty())
         return;
     QString file = name;
     const QString extension = selected.contains("*.svg") ? ".svg" : selected.contains("*.pdf") ? ".pdf" : ".png";
-    if (!file.toLower().endsWith(".png") && !file.toLower().endsWith(".svg") && !file.toLower().endsWith(".pdf"))
+    // A name ending in a format not offered gets the chosen one added.
+    const QString lower = file.toLower();
+    const bool offered = lower.endsWith(".png") || lower.endsWith(".pdf")
+        || (lower.endsWith(".svg") && saveFilter().contains("*.svg"));
+    if (!offered)
         file += extension;
     if (!saveView(file))
         QMessageBox::warning(this, "Trend", "Could not save the trend to " + file + ".");

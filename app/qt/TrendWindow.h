@@ -49,8 +49,11 @@ public:
     // Cursor A or B at x, snapped to the nearest record.
     void setCursor(int cursor, double x);
     QString cursorText() const;
-    // PNG, SVG or PDF by the name's extension; false when it cannot be written.
+    // PNG, SVG or PDF by the name's extension; false when it cannot be written
+    // (SVG in a build without Qt SVG).
     bool saveView(const QString &fileName);
+    // The formats the save dialog offers, as its filter.
+    static QString saveFilter();
     QCustomPlot *plot() const { return m_plot; }
     // The series shown, as "function unit".
     QString seriesName() const;

@@ -1,44 +1,20 @@
 #include "chart/qt/QtChartWidget.h"
 
+#include "chart/qt/ChartPage.h"
+
 #include <QAreaSeries>
 #include <QChart>
-#include <QFontMetrics>
 #include <QGraphicsLayout>
 #include <QLegend>
 #include <QLineSeries>
 #include <QPainter>
 #include <QValueAxis>
 
-#include <algorithm>
-#include <cmath>
-
 namespace tolmar {
 
 namespace {
 
-QColor colourOf(ChartColour rgb)
-{
-    return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
-}
-
-// Label steps of 1, 2 or 5 times a power of ten, never finer than `finest`
-// (whole record numbers; a tenth of a value unit), with room for each label:
-// `room` is the axis length and `labelSize` the space one label needs.
-double labelStep(double span, double finest, double room, double labelSize)
-{
-    const double labels = std::clamp(room / std::max(labelSize, 1.0), 2.0, 10.0);
-    const double raw = span / labels;
-    if (!(raw > finest))
-        return finest;
-    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
-    for (const double factor : {1.0, 2.0, 5.0})
-        if (factor * magnitude >= raw)
-            return factor * magnitude;
-    return 10 * magnitude;
-}
-
-// Sets the label step and the range; horizontal labels need their width,
-// vertical ones their height.
+// Sets the label step and the range (axisScale()).
 //
 // The step goes first. Qt Charts lays an axis out again at once when its
 // range changes, but only on the next layout pass when its step changes: a
@@ -48,20 +24,11 @@ double labelStep(double span, double finest, double room, double labelSize)
 // elided labels until the next pass.
 void setAxisRange(QValueAxis *axis, double minimum, double maximum, double finest, double room)
 {
-    // Qt Charts cannot show an empty range (the store starts at 0..0).
-    if (!(maximum > minimum))
-        maximum = minimum + 1;
-    const QFontMetrics metrics(axis->labelsFont());
-    const bool horizontal = axis->orientation() == Qt::Horizontal;
-    const double widest = std::max(std::abs(minimum), std::abs(maximum));
-    const double labelSize = horizontal
-        ? metrics.horizontalAdvance(QString::number(-widest, 'f', finest < 1 ? 1 : 0)) + 2.0 * metrics.averageCharWidth()
-        : 2.0 * metrics.height();
-    const double step = labelStep(maximum - minimum, finest, room, labelSize);
+    const AxisScale scale = axisScale(minimum, maximum, finest, room, axis->labelsFont(), axis->orientation());
     axis->setTickAnchor(0);
-    axis->setTickInterval(step);
-    axis->setLabelFormat(step < 1 ? "%.1f" : "%.0f");
-    axis->setRange(minimum, maximum);
+    axis->setTickInterval(scale.step);
+    axis->setLabelFormat(scale.decimals > 0 ? "%.1f" : "%.0f");
+    axis->setRange(scale.minimum, scale.maximum);
 }
 
 QValueAxis *makeAxis(const char *title)
@@ -213,59 +180,6 @@ QImage QtChartWidget::picture()
     const QRect port = viewport()->geometry();
     render(&painter, QRectF(port), viewport()->rect());
     return image;
-}
-
-QList<QPointF> QtChartWidget::pagePoints(const PointStore &store, int series, double minimum, double maximum,
-                                         int columns)
-{
-    QList<QPointF> points;
-    const std::int64_t count = store.count(series);
-    if (count == 0 || !(maximum >= minimum))
-        return points;
-    const std::int64_t first = std::max<std::int64_t>(0, static_cast<std::int64_t>(std::ceil(minimum)));
-    const std::int64_t last = std::min<std::int64_t>(count - 1, static_cast<std::int64_t>(std::floor(maximum)));
-    if (last < first)
-        return points;
-    const std::int64_t inView = last - first + 1;
-
-    if (columns < 1 || inView <= columns) {
-        points.reserve(inView);
-        for (std::int64_t p = first; p <= last; ++p)
-            points.append(QPointF(static_cast<double>(p), store.value(series, p)));
-        return points;
-    }
-
-    // More points than columns: per column its lowest and highest point, in
-    // the order they were recorded, so the line keeps every peak.
-    points.reserve(2 * columns);
-    const double perPosition = columns / (maximum - minimum);
-    const auto columnOf = [&](std::int64_t p) {
-        return std::min(columns - 1, static_cast<int>((static_cast<double>(p) - minimum) * perPosition));
-    };
-    std::int64_t p = first;
-    while (p <= last) {
-        const int column = columnOf(p);
-        std::int64_t low = p;
-        std::int64_t high = p;
-        float lowValue = store.value(series, p);
-        float highValue = lowValue;
-        for (++p; p <= last && columnOf(p) == column; ++p) {
-            const float v = store.value(series, p);
-            if (v < lowValue) {
-                lowValue = v;
-                low = p;
-            } else if (v > highValue) {
-                highValue = v;
-                high = p;
-            }
-        }
-        const std::int64_t firstOf = std::min(low, high);
-        const std::int64_t secondOf = std::max(low, high);
-        points.append(QPointF(static_cast<double>(firstOf), store.value(series, firstOf)));
-        if (secondOf != firstOf)
-            points.append(QPointF(static_cast<double>(secondOf), store.value(series, secondOf)));
-    }
-    return points;
 }
 
 } // namespace tolmar

@@ -1,5 +1,12 @@
 #pragma once
 
+// Chart1 is drawn with Qt Charts; where Qt Charts is missing (the Windows
+// build) or TOLMAR_CHART_WITH_QCUSTOMPLOT asks for it, with QCustomPlot:
+// the same class, the same picture.
+#ifdef TOLMAR_CHART_WITH_QCUSTOMPLOT
+#include "chart/qt/QCustomPlotChartWidget.h"
+#else
+
 #include "chart/PointStore.h"
 
 #include <QChartView>
@@ -42,11 +49,6 @@ public:
     QValueAxis *horizontalAxis() const { return m_axisX; }
     QValueAxis *verticalAxis() const { return m_axisY; }
 
-    // The points a series of the store draws for the horizontal range
-    // [minimum, maximum] on `columns` pixel columns.
-    static QList<QPointF> pagePoints(const PointStore &store, int series, double minimum, double maximum,
-                                           int columns);
-
 private:
     void chartChanged() override;
     void chartDestroyed() override;
@@ -64,3 +66,5 @@ private:
 };
 
 } // namespace tolmar
+
+#endif // TOLMAR_CHART_WITH_QCUSTOMPLOT

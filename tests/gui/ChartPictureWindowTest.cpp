@@ -2,16 +2,14 @@
 // file dialogs, the saved bitmap read back with QImage.
 #include "app/qt/Brevon.h"
 #include "app/qt/GraphicControlPanel.h"
+#include "gui/ChartProbe.h"
 #include "gui/OffscreenWindow.h"
-#include "chart/qt/QtChartWidget.h"
 
-#include <QChart>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
-#include <QLineSeries>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -47,11 +45,11 @@ struct Window : test::OffscreenWindow {
         QTest::mouseClick(window.GroupBox1->btnSave, Qt::LeftButton);
         return QImage(QString::fromStdString(name), "BMP");
     }
-    QRect plotArea() const { return window.Chart1->chart()->plotArea().toRect(); }
+    QRect plotArea() const { return test::plotArea(*window.Chart1).toRect(); }
     // Where a point of the line lies in the chart (and so in its picture).
     QPointF at(double position, double value) const
     {
-        return window.Chart1->chart()->mapToPosition(QPointF(position, value), window.Chart1->Series1());
+        return test::pixelOf(*window.Chart1, QPointF(position, value));
     }
 };
 

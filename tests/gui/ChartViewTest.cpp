@@ -3,6 +3,7 @@
 #include "app/qt/JudgePanel.h"
 #include "chart/GraphicControl.h"
 #include "chart/PointStore.h"
+#include "gui/ChartProbe.h"
 #include "gui/Ink.h"
 #include "meter/MeterReading.h"
 #include "meter/qt/LcdTextLabel.h"
@@ -12,29 +13,27 @@
 #include "platform/virtual/VirtualTime.h"
 #include "record/Judge.h"
 
-#include <QAreaSeries>
-#include <QChart>
 #include <QCheckBox>
-#include <QGraphicsScene>
-#include <QGraphicsTextItem>
 #include <QImage>
 #include <QLabel>
-#include <QLegend>
 #include <QLineEdit>
-#include <QLineSeries>
 #include <QTest>
 #include <QToolButton>
-#include <QValueAxis>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <memory>
 #include <vector>
 
 namespace tolmar {
 namespace {
+
+using test::axisShown;
+using test::seriesPoints;
+using test::seriesShown;
 
 // The chart and its controls on a window-sized panel, started up as the
 // main window starts them.
@@ -74,9 +73,8 @@ struct ChartWindow {
     }
 };
 
-void expectPage(const QLineSeries *series, int first, int last)
+void expectPage(const QList<QPointF> &points, int first, int last)
 {
-    const QList<QPointF> points = series->points();
     ASSERT_EQ(points.size(), last - first + 1);
     for (int i = 0; i < points.size(); ++i) {
         EXPECT_EQ(points[i].x(), first + i);
@@ -88,28 +86,28 @@ TEST(ChartView, HoldsExactlyThePageInView)
 {
     ChartWindow w;
     w.record(500); // 501 points: page 4 of 4 at [481, 640]
-    expectPage(w.chart->Series1(), 481, 500);
-    expectPage(w.chart->Series2Line(), 481, 500);
-    EXPECT_EQ(w.chart->horizontalAxis()->min(), 481);
-    EXPECT_EQ(w.chart->horizontalAxis()->max(), 640);
+    expectPage(seriesPoints(*w.chart, 0), 481, 500);
+    expectPage(seriesPoints(*w.chart, 1), 481, 500);
+    EXPECT_EQ(axisShown(*w.chart, Qt::Horizontal).minimum, 481);
+    EXPECT_EQ(axisShown(*w.chart, Qt::Horizontal).maximum, 640);
 
     QTest::mouseClick(w.panel->btnPrevious, Qt::LeftButton);
     w.settle();
-    expectPage(w.chart->Series1(), 321, 480);
+    expectPage(seriesPoints(*w.chart, 0), 321, 480);
     EXPECT_EQ(w.panel->edtCurPage->text(), "3");
 
     // Page 1 starts at position 1: the placeholder at 0 stays out of view.
     QTest::mouseClick(w.panel->btnfirst, Qt::LeftButton);
     w.settle();
-    expectPage(w.chart->Series1(), 1, 160);
-    EXPECT_EQ(w.chart->horizontalAxis()->min(), 1);
-    EXPECT_EQ(w.chart->horizontalAxis()->max(), 160);
+    expectPage(seriesPoints(*w.chart, 0), 1, 160);
+    EXPECT_EQ(axisShown(*w.chart, Qt::Horizontal).minimum, 1);
+    EXPECT_EQ(axisShown(*w.chart, Qt::Horizontal).maximum, 160);
 
     w.panel->edtPage->clear();
     QTest::keyClicks(w.panel->edtPage, "2");
     QTest::mouseClick(w.panel->btnGoPage, Qt::LeftButton);
     w.settle();
-    expectPage(w.chart->Series1(), 161, 320);
+    expectPage(seriesPoints(*w.chart, 0), 161, 320);
     EXPECT_EQ(w.panel->edtCurPage->text(), "2");
 }
 
@@ -122,8 +120,8 @@ TEST(ChartView, AWidePageIsDrawnFromEachColumnsExtremes)
         w.controls.recordValue(i == 5000 ? 1000 : i == 7777 ? -1000 : i % 100);
     w.settle();
 
-    const QList<QPointF> points = w.chart->Series1()->points();
-    const int columns = static_cast<int>(w.chart->chart()->plotArea().width());
+    const QList<QPointF> points = seriesPoints(*w.chart, 0);
+    const int columns = static_cast<int>(test::plotArea(*w.chart).width());
     ASSERT_GT(columns, 100);
     EXPECT_LE(points.size(), 2 * columns);
     EXPECT_GE(points.size(), columns);
@@ -139,26 +137,25 @@ TEST(ChartView, LooksAsTheProgramDrawsIt)
 {
     ChartWindow w;
     w.record(3); // a series shows only with a point in the page
-    QChart *plot = w.chart->chart();
-    EXPECT_FALSE(plot->legend()->isVisible());
-    EXPECT_EQ(w.chart->horizontalAxis()->titleText(), "Record Number");
-    EXPECT_EQ(w.chart->verticalAxis()->titleText(), "Value");
-    EXPECT_EQ(w.chart->verticalAxis()->min(), -40);
-    EXPECT_EQ(w.chart->verticalAxis()->max(), 40);
-    EXPECT_EQ(w.chart->Series1()->pen().color(), QColor(0, 0, 255));
-    EXPECT_EQ(w.chart->Series2()->brush().color(), QColor(0, 0, 255));
+    EXPECT_FALSE(test::legendShown(*w.chart));
+    EXPECT_EQ(axisShown(*w.chart, Qt::Horizontal).title, "Record Number");
+    EXPECT_EQ(axisShown(*w.chart, Qt::Vertical).title, "Value");
+    EXPECT_EQ(axisShown(*w.chart, Qt::Vertical).minimum, -40);
+    EXPECT_EQ(axisShown(*w.chart, Qt::Vertical).maximum, 40);
+    EXPECT_EQ(test::lineColour(*w.chart), QColor(0, 0, 255));
+    EXPECT_EQ(test::fillColour(*w.chart), QColor(0, 0, 255));
     EXPECT_TRUE(w.chart->testAttribute(Qt::WA_TransparentForMouseEvents));
 
     // Fill on: only the area; off: only the line.
     QTest::mouseClick(w.panel->cbFill, Qt::LeftButton);
     w.settle();
     EXPECT_FALSE(w.panel->cbFill->isChecked());
-    EXPECT_TRUE(w.chart->Series1()->isVisible());
-    EXPECT_FALSE(w.chart->Series2()->isVisible());
+    EXPECT_TRUE(seriesShown(*w.chart, 0));
+    EXPECT_FALSE(seriesShown(*w.chart, 1));
     QTest::mouseClick(w.panel->cbFill, Qt::LeftButton);
     w.settle();
-    EXPECT_FALSE(w.chart->Series1()->isVisible());
-    EXPECT_TRUE(w.chart->Series2()->isVisible());
+    EXPECT_FALSE(seriesShown(*w.chart, 0));
+    EXPECT_TRUE(seriesShown(*w.chart, 1));
 }
 
 TEST(ChartView, EnlargedLayoutCoversTheWindow)
@@ -250,9 +247,8 @@ bool isSeriesBlue(QColor c)
 int strayBlueAtLeftEdge(QtChartWidget &chart, double value)
 {
     const QImage image = chart.grab().toImage();
-    const QRectF area = chart.chart()->plotArea();
-    const double valueRow = chart.chart()->mapToPosition(QPointF(chart.horizontalAxis()->min(), value),
-                                                         chart.Series1()).y();
+    const QRectF area = test::plotArea(chart);
+    const double valueRow = test::pixelOf(chart, QPointF(axisShown(chart, Qt::Horizontal).minimum, value)).y();
     int stray = 0;
     const int edge = static_cast<int>(area.left());
     for (int x = edge - 1; x <= edge + 1; ++x)
@@ -260,6 +256,35 @@ int strayBlueAtLeftEdge(QtChartWidget &chart, double value)
             if (std::abs(y - valueRow) > 2 && isSeriesBlue(image.pixelColor(x, y)))
                 ++stray;
     return stray;
+}
+
+TEST(ChartView, TheAreaIsFilledFromItsLineDownToTheBottomOfThePlot)
+{
+    // Above and below 0: the area reaches the bottom edge of the plot, not
+    // the line of 0, and nothing above its line is blue.
+    for (const double value : {20.0, -20.0}) {
+        ChartWindow w;
+        for (int i = 0; i < 50; ++i)
+            w.controls.recordValue(value);
+        w.settle();
+        ASSERT_TRUE(seriesShown(*w.chart, 1));
+        const QImage image = w.chart->grab().toImage();
+        const QRectF area = test::plotArea(*w.chart);
+        const QPointF line = test::pixelOf(*w.chart, QPointF(25, value));
+        int blueBelow = 0, rowsBelow = 0, blueAbove = 0;
+        for (int y = static_cast<int>(area.top()) + 1; y < static_cast<int>(area.bottom()) - 1; ++y) {
+            const bool blue = isSeriesBlue(image.pixelColor(static_cast<int>(line.x()), y));
+            if (y > line.y() + 2) {
+                ++rowsBelow;
+                blueBelow += blue;
+            } else if (y < line.y() - 2) {
+                blueAbove += blue;
+            }
+        }
+        EXPECT_GT(rowsBelow, 50) << value;
+        EXPECT_EQ(blueBelow, rowsBelow) << value;
+        EXPECT_EQ(blueAbove, 0) << value;
+    }
 }
 
 TEST(ChartView, NothingOutsideThePageIsDrawnAtItsLeftEdge)
@@ -278,7 +303,7 @@ TEST(ChartView, NothingOutsideThePageIsDrawnAtItsLeftEdge)
         w.controls.setWaveformRange();
         w.controls.buildWaveformPage(samples);
         w.settle();
-        ASSERT_EQ(w.chart->horizontalAxis()->min(), 1);
+        ASSERT_EQ(axisShown(*w.chart, Qt::Horizontal).minimum, 1);
         for (const int fullScale : meterRanges) {
             w.controls.setFullScaleRange(fullScale);
             w.settle();
@@ -292,7 +317,7 @@ TEST(ChartView, NothingOutsideThePageIsDrawnAtItsLeftEdge)
     for (int i = 0; i < 5; ++i)
         w.controls.recordValue(3);
     w.settle();
-    ASSERT_EQ(w.chart->horizontalAxis()->min(), 161);
+    ASSERT_EQ(axisShown(*w.chart, Qt::Horizontal).minimum, 161);
     for (const int fullScale : meterRanges) {
         w.controls.setFullScaleRange(fullScale);
         w.settle();
@@ -300,41 +325,20 @@ TEST(ChartView, NothingOutsideThePageIsDrawnAtItsLeftEdge)
     }
 }
 
-// The label texts the chart shows left of the plot (vertical axis) or
-// below it (horizontal axis), in scene order.
-std::vector<QString> axisLabels(const QtChartWidget &chart, Qt::Orientation orientation)
-{
-    const QRectF area = chart.chart()->plotArea();
-    std::vector<QString> labels;
-    for (const QGraphicsItem *item : chart.scene()->items()) {
-        if (!item->isVisible() || item->type() != QGraphicsTextItem::Type)
-            continue;
-        const QString text = static_cast<const QGraphicsTextItem *>(item)->toPlainText();
-        const QRectF r = item->sceneBoundingRect();
-        const bool vertical = r.right() <= area.left() && r.center().y() >= area.top() - r.height()
-            && r.center().y() <= area.bottom() + r.height();
-        const bool horizontal = r.top() >= area.bottom() && r.bottom() <= area.bottom() + 2 * r.height();
-        if ((orientation == Qt::Vertical ? vertical : horizontal) && !text.isEmpty()
-            && text != chart.verticalAxis()->titleText() && text != chart.horizontalAxis()->titleText())
-            labels.push_back(text);
-    }
-    return labels;
-}
-
 // Every label is a whole multiple of the axis' step inside its range, and
 // every such multiple has its label.
 void expectLabelsReadAsNumbers(const QtChartWidget &chart, Qt::Orientation orientation, const std::string &when)
 {
-    const QValueAxis *axis = orientation == Qt::Vertical ? chart.verticalAxis() : chart.horizontalAxis();
-    const double step = axis->tickInterval();
+    const test::AxisShown axis = axisShown(chart, orientation);
+    const double step = axis.step;
     std::vector<double> shown;
-    for (const QString &label : axisLabels(chart, orientation)) {
+    for (const QString &label : test::axisLabels(chart, orientation)) {
         bool number = false;
         shown.push_back(label.toDouble(&number));
         EXPECT_TRUE(number) << when << ": label \"" << label.toStdString() << "\"";
     }
     std::vector<double> expected;
-    for (double v = std::ceil(axis->min() / step) * step; v <= axis->max() + step / 1000; v += step)
+    for (double v = std::ceil(axis.minimum / step) * step; v <= axis.maximum + step / 1000; v += step)
         expected.push_back(std::abs(v) < step / 1000 ? 0 : v);
     std::sort(shown.begin(), shown.end());
     ASSERT_EQ(shown.size(), expected.size()) << when;
@@ -350,8 +354,8 @@ TEST(ChartView, AxisLabelsFollowEveryRangeAtOnce)
     // A range must never meet the step of the range before it: from -4..4
     // (step 1) to -4000..4000 Qt Charts would build 8000 ticks at once.
     double mostTicks = 0;
-    QObject::connect(w.chart->verticalAxis(), &QValueAxis::rangeChanged, [&](qreal minimum, qreal maximum) {
-        mostTicks = std::max(mostTicks, (maximum - minimum) / w.chart->verticalAxis()->tickInterval());
+    test::onVerticalRange(*w.chart, [&](qreal minimum, qreal maximum) {
+        mostTicks = std::max(mostTicks, (maximum - minimum) / axisShown(*w.chart, Qt::Vertical).step);
     });
 
     // Each change is followed by one turn of the event loop only, as when a
@@ -361,7 +365,7 @@ TEST(ChartView, AxisLabelsFollowEveryRangeAtOnce)
         w.controls.setFullScaleRange(fullScale);
         QCoreApplication::processEvents();
         const std::string when = "full scale " + std::to_string(fullScale);
-        ASSERT_EQ(w.chart->verticalAxis()->max(), fullScale);
+        ASSERT_EQ(axisShown(*w.chart, Qt::Vertical).maximum, fullScale);
         expectLabelsReadAsNumbers(*w.chart, Qt::Vertical, when);
         expectLabelsReadAsNumbers(*w.chart, Qt::Horizontal, when);
     }

@@ -139,6 +139,14 @@ TEST(TrendWindow, SavesTheViewAsPngSvgAndPdf)
     } files[] = {{"trend.png", "\x89PNG"}, {"trend.svg", "<?xml"}, {"trend.pdf", "%PDF"}};
     for (const auto &file : files) {
         const QString path = dir.filePath(file.name);
+        // Every format the save dialog offers is written; one it does not
+        // offer (SVG without Qt SVG) is refused, not written as another.
+        const QString pattern = "*" + QString(file.name).mid(QString(file.name).indexOf('.'));
+        if (!TrendWindow::saveFilter().contains(pattern)) {
+            EXPECT_FALSE(t.window->saveView(path)) << file.name;
+            EXPECT_FALSE(QFile::exists(path)) << file.name;
+            continue;
+        }
         ASSERT_TRUE(t.window->saveView(path)) << file.name;
         QFile saved(path);
         ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
@@ -146,6 +154,13 @@ TEST(TrendWindow, SavesTheViewAsPngSvgAndPdf)
         EXPECT_GT(saved.size(), 1000) << file.name;
     }
     EXPECT_FALSE(t.window->saveView(dir.filePath("missing/folder/trend.png")));
+    EXPECT_TRUE(TrendWindow::saveFilter().contains("*.png"));
+    EXPECT_TRUE(TrendWindow::saveFilter().contains("*.pdf"));
+#ifdef TOLMAR_HAVE_SVG
+    EXPECT_TRUE(TrendWindow::saveFilter().contains("*.svg"));
+#else
+    EXPECT_FALSE(TrendWindow::saveFilter().contains("*.svg"));
+#endif
 }
 
 } // namespace
