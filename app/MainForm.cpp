@@ -168,7 +168,8 @@ void MainForm::manualClick()
     if (!shell.exists(helpFile)) {
         for (const char *guide : {installedGuide, sourceTreeGuide}) {
             // Without the "..": the browser shows the path it is given.
-            const std::string path = pathText(filePath(directory + "/" + guide).lexically_normal());
+            // With '/' on every system: the shell takes the native form.
+            const std::string path = genericPathText(filePath(directory + "/" + guide).lexically_normal());
             if (shell.exists(path)) {
                 shell.openDocument(path);
                 return;

@@ -33,6 +33,9 @@ OptionTable::OptionTable(std::string command, std::string unknown)
 {
     m_app->set_help_flag(); // "COMMAND --help" is an unknown option, as it always was
     m_app->allow_extras();  // the arguments and unknown options are told apart here
+    // Options are "--name" everywhere: CLI11 built for Windows would also
+    // take "/name" for one, and so a path such as /data/x.csv.
+    m_app->allow_windows_style_options(false);
 }
 
 OptionTable::~OptionTable() = default;

@@ -85,7 +85,7 @@ std::optional<LockedFile> JournalFolder::takeOrphan() const
         std::error_code entryCode;
         if (name.rfind(sessionPrefix, 0) != 0 || !endsWith(name, suffix) || !entry.is_regular_file(entryCode))
             continue;
-        candidates.push_back({pathText(entry.path()), entry.last_write_time(entryCode)});
+        candidates.push_back({m_path + "/" + name, entry.last_write_time(entryCode)});
     }
     std::sort(candidates.begin(), candidates.end(),
               [](const Candidate &a, const Candidate &b) { return a.written > b.written; });

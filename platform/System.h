@@ -13,6 +13,10 @@ namespace tolmar {
 
 std::uint64_t processId();
 
+// Sets an environment variable of this process (UTF-8), or removes it when
+// `value` is null. With `overwrite` false a variable already set is kept.
+void setEnvironment(const char *name, const char *value, bool overwrite = true);
+
 // The local time of the wall clock at `seconds` since 1970 (UTC); false
 // when the system cannot tell.
 bool localTime(std::time_t seconds, std::tm &local);

@@ -140,5 +140,11 @@ inline std::string pathText(const std::filesystem::path &path)
     const std::u8string text = path.u8string();
     return std::string(text.begin(), text.end());
 }
+// The same with '/' between the parts, as on Linux, on every system.
+inline std::string genericPathText(const std::filesystem::path &path)
+{
+    const std::u8string text = path.generic_u8string();
+    return std::string(text.begin(), text.end());
+}
 
 } // namespace tolmar

@@ -65,6 +65,8 @@ host_version() {
     esac
 }
 
+# Only the modules and features the program uses. Tablets are left out:
+# Debian's source drops the Wintab header the Windows plugin needs for them.
 build_qt() {
     local prefix=$CACHE/qt
     [ -f "$prefix/.built" ] && return
@@ -105,14 +107,17 @@ build_qcustomplot() {
 # The Qt-free libraries, tolmar-cli and the core tests (no Qt), linked
 # statically; the tests run under Wine (ctest runs them through wine64).
 build_core() {
-    cmake -S . -B build-windows-core -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DCMAKE_BUILD_TYPE=Release \
+    cmake -S . -B build-windows-core -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DTOLMAR_BUILD_GUI=OFF -DBUILD_TESTING=ON -DTOLMAR_WERROR=ON $LAUNCHER
     cmake --build build-windows-core --parallel "$JOBS"
 }
 
 # The window and the CLI with the Windows Qt.
 build_program() {
+    # -O2, as the Linux build: GCC 12's -O3 warns falsely (-Wrestrict) inside
+    # std::string.
     cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
         -DTOLMAR_BUILD_GUI=ON -DBUILD_TESTING=OFF -DTOLMAR_WERROR=ON $LAUNCHER \
         -DCMAKE_PREFIX_PATH="$CACHE/qt" -DQT_HOST_PATH=/usr \
         -DQt6HostInfo_DIR=/usr/lib/$(gcc -dumpmachine)/cmake/Qt6HostInfo
@@ -185,17 +190,30 @@ package() {
     echo "build-windows: $zip and build-windows/tolmar-$version-setup.exe"
 }
 
+# The Wine prefix the tests and checks run in. Its Windows user keeps the
+# times of day in 24 hours ("HH:mm:ss", as en-GB does), as the Linux tests
+# run in the C locale; Wine's default user (en-US) would add AM and PM.
+wine_prefix() {
+    if [ ! -f "$WINEPREFIX/.tolmar" ]; then
+        /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
+        /usr/lib/wine/wine64 reg add 'HKCU\Control Panel\International' /v sTimeFormat /d HH:mm:ss /f >/dev/null
+        touch "$WINEPREFIX/.tolmar"
+    fi
+}
+
 install_tools
 LAUNCHER=""
 command -v ccache >/dev/null && LAUNCHER="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
-export WINEPREFIX=${WINEPREFIX:-$ROOT/.cache/windows/wine} WINEDEBUG=${WINEDEBUG:--all}
+# Wine keeps file names in the Unix locale's character set: UTF-8 for names
+# beyond ASCII.
+export WINEPREFIX=${WINEPREFIX:-$ROOT/.cache/windows/wine} WINEDEBUG=${WINEDEBUG:--all} LC_ALL=C.UTF-8
+wine_prefix
 if [ $CORE_ONLY = 1 ]; then
     build_core
     exit 0
 fi
 build_qt
 build_qcustomplot
-[ -d "$WINEPREFIX/drive_c/windows/system32" ] || /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
 build_program
 deploy
 package

@@ -42,7 +42,8 @@ QT_QPA_PLATFORM=offscreen \
 # Windows: the Qt-free libraries, tolmar-cli and the core tests cross-built
 # with mingw-w64 and run under Wine, each test through wine64 as ctest lists
 # them (scripts/build-windows.sh --core; the Wine prefix is made once, in
-# .cache/windows/wine).
+# .cache/windows/wine, and Wine needs a UTF-8 locale for file names beyond
+# ASCII).
 ./scripts/build-windows.sh --core
-WINEPREFIX="$PWD/.cache/windows/wine" WINEDEBUG=-all \
+WINEPREFIX="$PWD/.cache/windows/wine" WINEDEBUG=-all LC_ALL=C.UTF-8 \
     ctest --test-dir build-windows-core --output-on-failure --parallel "$(nproc)" --timeout 600

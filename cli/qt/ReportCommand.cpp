@@ -68,9 +68,11 @@ std::unique_ptr<QGuiApplication> guiApplication()
     if (QCoreApplication::instance())
         return nullptr;
     qInstallMessageHandler(qtMessages);
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") == nullptr &&
-        std::getenv("WAYLAND_DISPLAY") == nullptr)
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+#ifndef Q_OS_WIN // Windows paints without a display server
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
     static int argc = 1;
     static char name[] = "tolmar-cli";
     static char *argv[] = {name, nullptr};

@@ -343,6 +343,14 @@ std::uint64_t processId()
     return static_cast<std::uint64_t>(::getpid());
 }
 
+void setEnvironment(const char *name, const char *value, bool overwrite)
+{
+    if (value)
+        ::setenv(name, value, overwrite ? 1 : 0);
+    else
+        ::unsetenv(name);
+}
+
 bool localTime(std::time_t seconds, std::tm &local)
 {
     return ::localtime_r(&seconds, &local) != nullptr;

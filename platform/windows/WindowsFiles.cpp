@@ -501,6 +501,17 @@ std::uint64_t processId()
     return GetCurrentProcessId();
 }
 
+void setEnvironment(const char *name, const char *value, bool overwrite)
+{
+    // The C runtime's copy, which getenv() reads; an empty value removes
+    // the variable there, as null does here.
+    const std::u16string wideName = utf8ToUtf16(name);
+    if (!overwrite && _wgetenv(reinterpret_cast<const wchar_t *>(wideName.c_str())))
+        return;
+    const std::u16string wideValue = value ? utf8ToUtf16(value) : std::u16string();
+    _wputenv_s(reinterpret_cast<const wchar_t *>(wideName.c_str()), reinterpret_cast<const wchar_t *>(wideValue.c_str()));
+}
+
 bool localTime(std::time_t seconds, std::tm &local)
 {
     return localtime_s(&local, &seconds) == 0;

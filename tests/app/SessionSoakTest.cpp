@@ -15,17 +15,19 @@
 namespace tolmar {
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr bool mallocCounts = false; // the sanitizers' own allocator keeps its books elsewhere
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__) || !defined(__GLIBC__)
+// The sanitizers' own allocator keeps its books elsewhere; only glibc's
+// malloc tells what is in use (mallinfo2).
+constexpr bool mallocCounts = false;
+std::size_t heapInUse() { return 0; }
 #else
 constexpr bool mallocCounts = true;
-#endif
-
 std::size_t heapInUse()
 {
     const struct mallinfo2 info = mallinfo2();
     return info.uordblks + info.hblkhd;
 }
+#endif
 
 constexpr std::int64_t minuteMs = 60'000;
 

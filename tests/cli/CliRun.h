@@ -1,7 +1,9 @@
 #pragma once
 
 // Runs a tolmar-cli command line in-process and keeps what it printed.
+#include "TempFolder.h"
 #include "cli/Cli.h"
+#include "platform/System.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -38,14 +40,11 @@ public:
     {
         if (const char *value = std::getenv("LC_ALL"))
             m_old = value;
-        ::setenv("LC_ALL", "C", 1);
+        setEnvironment("LC_ALL", "C");
     }
     ~CLocaleScope()
     {
-        if (m_old)
-            ::setenv("LC_ALL", m_old->c_str(), 1);
-        else
-            ::unsetenv("LC_ALL");
+        setEnvironment("LC_ALL", m_old ? m_old->c_str() : nullptr);
     }
     CLocaleScope(const CLocaleScope &) = delete;
     CLocaleScope &operator=(const CLocaleScope &) = delete;
@@ -59,9 +58,7 @@ class ScratchDir {
 public:
     ScratchDir()
     {
-        std::string pattern = ::testing::TempDir() + "tolmar-cli-XXXXXX";
-        if (::mkdtemp(pattern.data()))
-            m_path = pattern;
+        m_path = test::makeTempFolder("tolmar-cli-");
     }
     ~ScratchDir()
     {

@@ -123,7 +123,7 @@ namespace {
 std::string writeTemp(const std::string &name, const std::string &content)
 {
     const std::string path = ::testing::TempDir() + name;
-    std::ofstream(path) << content;
+    std::ofstream(path, std::ios::binary) << content;
     return path;
 }
 

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#ifdef __linux__
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +29,7 @@ const std::string sampleJson =
     R"("UnitText": " V", "FunctionText": "DC", "RangeModeText": "", "FullScale": 40})"
     "\n";
 
+#ifdef __linux__ // /proc, descriptors, pipes and terminals
 // Puts another file descriptor in place of standard input while it lives.
 class StandardInput {
 public:
@@ -134,6 +137,8 @@ TEST(ReplayInput, ATerminalIsToldWhereTheReportsComeFrom)
         }
     }
 }
+
+#endif
 
 TEST(ReplayInput, RejectedLinesAreEscapedAndCut)
 {

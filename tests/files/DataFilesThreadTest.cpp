@@ -2,6 +2,7 @@
 // test) keeps appending records, as recording does: the file holds the table
 // as it was when the save started, a load takes effect in one step at its
 // end. Run under ThreadSanitizer by scripts/test.sh.
+#include "TempFolder.h"
 #include "files/ByteStreams.h"
 #include "files/DataFiles.h"
 #include "files/Packet.h"
@@ -15,7 +16,6 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -65,9 +65,8 @@ class DataFilesOnAWorker : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/tolmar-files-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir = pattern;
+        dir = test::makeTempFolder("tolmar-files-");
+        ASSERT_FALSE(dir.empty());
     }
     void TearDown() override { std::filesystem::remove_all(dir); }
 

@@ -3,6 +3,7 @@
 // Helpers shared by the data file tests: rows as plain values, byte sinks and
 // sources with tricks, golden files and a scratch folder.
 
+#include "TempFolder.h"
 #include "files/ByteStreams.h"
 #include "record/ReadingTable.h"
 
@@ -226,10 +227,8 @@ class ScratchDir {
 public:
     ScratchDir()
     {
-        std::string pattern = (std::filesystem::path(::testing::TempDir()) / "tolmar-files-XXXXXX").string();
-        if (::mkdtemp(pattern.data()))
-            m_path = pattern;
-        EXPECT_FALSE(m_path.empty()) << "mkdtemp failed";
+        m_path = test::makeTempFolder("tolmar-files-");
+        EXPECT_FALSE(m_path.empty()) << "no temporary folder";
     }
     ~ScratchDir()
     {

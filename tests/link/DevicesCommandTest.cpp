@@ -38,7 +38,7 @@ TEST(CliDevices, RunsOnThisMachineWhateverIsPluggedIn)
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.err, "");
     // Either the list or the word that there is none, then the verdict on the cable.
-    EXPECT_TRUE(r.out.rfind("No HID interfaces found.\n", 0) == 0 || r.out.rfind("0: /dev/", 0) == 0) << r.out;
+    EXPECT_TRUE(r.out.rfind("No HID interfaces found.\n", 0) == 0 || r.out.rfind("0: ", 0) == 0) << r.out;
     EXPECT_NE(r.out.find("\n\n"), std::string::npos);
 }
 

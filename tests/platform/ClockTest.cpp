@@ -1,4 +1,5 @@
 #include "platform/Clock.h"
+#include "platform/System.h"
 
 #include <gtest/gtest.h>
 
@@ -40,14 +41,11 @@ TEST(SystemClock, GivesTheUtcOffsetOfTheZone)
     // POSIX zone texts need no zone database: "XYZ-5:30" is UTC+5:30.
     const struct { const char *zone; int offset; } cases[] = {{"UTC0", 0}, {"XYZ-5:30", 330}, {"XYZ+3", -180}};
     for (const auto &c : cases) {
-        setenv("TZ", c.zone, 1);
+        setEnvironment("TZ", c.zone);
         tzset();
         EXPECT_EQ(SystemClock().now().utcOffsetMinutes, c.offset) << c.zone;
     }
-    if (was)
-        setenv("TZ", saved.c_str(), 1);
-    else
-        unsetenv("TZ");
+    setEnvironment("TZ", was ? saved.c_str() : nullptr);
     tzset();
 }
 

@@ -207,7 +207,8 @@ void fillRandomTable(ReadingTable &table, Statistics &live, std::size_t count)
         else if (pick == 1)
             std::snprintf(value, sizeof value, "----");
         else
-            std::snprintf(value, sizeof value, "%s%lu.%02lu", random() % 3 ? "" : "-", random() % 40, random() % 100);
+            std::snprintf(value, sizeof value, "%s%u.%02u", random() % 3 ? "" : "-", static_cast<unsigned>(random() % 40),
+                          static_cast<unsigned>(random() % 100));
         const char *function = functions[random() % 3];
         const char *unit = units[random() % 3];
         ReadingRecord record = rec(static_cast<std::int32_t>(i * 997 % 86'400'000), function, value, unit,
