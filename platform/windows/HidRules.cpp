@@ -63,7 +63,6 @@ bool instanceHasArrival(std::string_view instance)
     return instance.find(arrivalMark) != std::string_view::npos;
 }
 
-namespace {
 char lowerAscii(char c)
 {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -78,7 +77,6 @@ bool startsWithFolded(std::string_view text, std::string_view prefix)
             return false;
     return true;
 }
-} // namespace
 
 std::string foldedPath(std::string_view path)
 {

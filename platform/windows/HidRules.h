@@ -78,4 +78,9 @@ bool isPortLocation(std::string_view location);
 // A system message without the line break and blanks FormatMessage ends it with.
 std::string trimmedMessage(std::string text);
 
+// ASCII letters folded to lower case, as Windows compares device IDs, paths
+// and the AM/PM designators; other bytes as they are.
+char lowerAscii(char c);
+bool startsWithFolded(std::string_view text, std::string_view prefix);
+
 } // namespace tolmar::winhid

@@ -1,6 +1,7 @@
 #include "platform/windows/TimePicture.h"
 
 #include "platform/TextEncoding.h"
+#include "platform/windows/HidRules.h"
 
 #include <cstdio>
 #include <vector>
@@ -85,21 +86,6 @@ std::string_view firstCharacter(std::string_view text)
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t';
-}
-
-char lowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool startsWithFolded(std::string_view text, std::string_view prefix)
-{
-    if (prefix.size() > text.size())
-        return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (lowerAscii(text[i]) != lowerAscii(prefix[i]))
-            return false;
-    return true;
 }
 
 } // namespace
