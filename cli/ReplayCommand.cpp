@@ -13,6 +13,7 @@
 #include "platform/passive/PassiveBridgePlatform.h"
 #include "platform/NumberText.h"
 #include "platform/Prompts.h"
+#include "platform/System.h"
 #include "platform/SystemFiles.h"
 #include "platform/SystemLocale.h"
 #include "platform/TextEncoding.h"
@@ -400,7 +401,7 @@ int replayCommand(const Args &args, std::ostream &out, std::ostream &err)
         return usageError(err, "replay: --out names the capture itself");
     // Else a replay typed without a file would wait without a word.
     if (interactive)
-        err << "tolmar-cli: replay: reading reports from standard input (Ctrl-D ends)\n";
+        err << "tolmar-cli: replay: reading reports from standard input (" << endOfInputKeys() << " ends)\n";
     return line.record ? replayRecording(in, line.separator, line.options, line.start, outPath, out, err)
                        : replayReadings(in, line.separator, out, err);
 }

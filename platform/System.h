@@ -13,6 +13,10 @@ namespace tolmar {
 
 std::uint64_t processId();
 
+// The keys that end input typed at the terminal: "Ctrl-D" ("Ctrl-Z, Enter"
+// at the Windows console).
+const char *endOfInputKeys();
+
 // Sets an environment variable of this process (UTF-8), or removes it when
 // `value` is null. With `overwrite` false a variable already set is kept.
 void setEnvironment(const char *name, const char *value, bool overwrite = true);

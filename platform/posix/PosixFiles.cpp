@@ -312,6 +312,11 @@ std::uint64_t processId()
     return static_cast<std::uint64_t>(::getpid());
 }
 
+const char *endOfInputKeys()
+{
+    return "Ctrl-D";
+}
+
 void setEnvironment(const char *name, const char *value, bool overwrite)
 {
     if (value)

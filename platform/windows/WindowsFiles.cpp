@@ -72,8 +72,9 @@ std::error_code errorOf(DWORD code)
         {ERROR_BAD_NETPATH, std::errc::no_such_file_or_directory},
         {ERROR_BAD_NET_NAME, std::errc::no_such_file_or_directory},
         {ERROR_ACCESS_DENIED, std::errc::permission_denied},
-        {ERROR_SHARING_VIOLATION, std::errc::permission_denied},
-        {ERROR_LOCK_VIOLATION, std::errc::permission_denied},
+        // Another program has the file open (a spreadsheet holding a CSV).
+        {ERROR_SHARING_VIOLATION, std::errc::device_or_resource_busy},
+        {ERROR_LOCK_VIOLATION, std::errc::device_or_resource_busy},
         {ERROR_WRITE_PROTECT, std::errc::read_only_file_system},
         {ERROR_FILE_EXISTS, std::errc::file_exists},
         {ERROR_ALREADY_EXISTS, std::errc::file_exists},
@@ -183,12 +184,11 @@ SystemFile SystemFile::open(const std::string &path, unsigned flags)
     DWORD disposition = OPEN_EXISTING;
     if ((flags & Create) && (flags & Exclusive))
         disposition = CREATE_NEW;
-    else if ((flags & Create) && (flags & Truncate))
-        disposition = CREATE_ALWAYS;
     else if (flags & Create)
         disposition = OPEN_ALWAYS;
-    // Truncate alone: emptied below, once it is known to be a file on a
-    // disk (TRUNCATE_EXISTING refuses devices such as NUL).
+    // Truncate: emptied below, once it is known to be a file on a disk
+    // (TRUNCATE_EXISTING refuses devices such as NUL, CREATE_ALWAYS a hidden
+    // file that Linux would simply empty).
     DWORD attributes = FILE_ATTRIBUTE_NORMAL;
     if (flags & NoFollow)
         attributes |= FILE_FLAG_OPEN_REPARSE_POINT;
@@ -208,7 +208,7 @@ SystemFile SystemFile::open(const std::string &path, unsigned flags)
     }
     file.m_handle = reinterpret_cast<std::intptr_t>(handle);
     file.m_append = (flags & Append) != 0;
-    if ((flags & Truncate) && disposition == OPEN_EXISTING && GetFileType(handle) == FILE_TYPE_DISK
+    if ((flags & Truncate) && disposition != CREATE_NEW && GetFileType(handle) == FILE_TYPE_DISK
         && !SetEndOfFile(handle)) {
         const std::error_code error = lastError();
         file.close();
@@ -414,9 +414,18 @@ std::string linkedFile(const std::string &path)
 
 std::error_code replaceFile(const std::string &from, const std::string &to)
 {
-    if (MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return {};
-    const DWORD code = GetLastError();
+    // A virus scanner, the search indexer or a cloud folder's client often
+    // has a file just written open for a moment: tried again for a second
+    // before the save is given up (the old file stays as it was).
+    DWORD code = ERROR_SUCCESS;
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        if (MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return {};
+        code = GetLastError();
+        if (code != ERROR_ACCESS_DENIED && code != ERROR_SHARING_VIOLATION)
+            break;
+        Sleep(100);
+    }
     return code == ERROR_ACCESS_DENIED && isFolder(wide(to)) ? std::make_error_code(std::errc::is_a_directory)
                                                              : errorOf(code);
 }
@@ -470,6 +479,11 @@ std::uint64_t processId()
     return GetCurrentProcessId();
 }
 
+const char *endOfInputKeys()
+{
+    return "Ctrl-Z, Enter";
+}
+
 void setEnvironment(const char *name, const char *value, bool overwrite)
 {
     // The C runtime's copy, which getenv() reads; an empty value removes
@@ -497,8 +511,16 @@ BOOL WINAPI onConsoleEvent(DWORD event)
     switch (event) {
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
-    case CTRL_CLOSE_EVENT:
         flag->store(true); // a read that waits at the console returns by itself
+        return TRUE;
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+        // Windows ends the process as soon as this returns: it waits here
+        // while the program finishes (a recording writes its file) and
+        // exits, which ends this thread too; Windows gives it about 5 s.
+        flag->store(true);
+        Sleep(INFINITE);
         return TRUE;
     default:
         return FALSE;

@@ -349,6 +349,8 @@ public:
                 m_gone = error; // the next start tells the reader
             return complete(0);
         }
+        if (m_shutdown)
+            return complete(0); // retired while the report came: it is not handed over
         const std::size_t count = std::min<std::size_t>(got, m_callerLength);
         std::copy_n(m_readBuffer.begin(), count, m_callerBuffer);
         return complete(count);
@@ -498,7 +500,11 @@ std::unique_ptr<HidHandle> WindowsHidPlatform::open(const HidInterfaceInfo &devi
     DWORD flags = FILE_ATTRIBUTE_NORMAL;
     if (access == HidAccess::QueryOnly)
         rights = 0; // attributes and strings need no access, and any program may ask
-    if (access == HidAccess::AsyncRead)
+    // Overlapped for writing too: a synchronous WriteFile to a bridge that
+    // stops taking reports would hold the window until the cable is pulled;
+    // an overlapped one is given up on after writeTimeoutMs. The HidD_
+    // queries work on such handles as on any other.
+    if (access != HidAccess::QueryOnly)
         flags |= FILE_FLAG_OVERLAPPED;
     const HANDLE file = ::CreateFileW(wide(device.path).c_str(), rights, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                       OPEN_EXISTING, flags, nullptr);
@@ -518,7 +524,7 @@ std::unique_ptr<HidHandle> WindowsHidPlatform::open(const HidInterfaceInfo &devi
             return nullptr;
         }
     }
-    return std::make_unique<WindowsHidHandle>(file, access == HidAccess::AsyncRead, readEvent, wakeEvent);
+    return std::make_unique<WindowsHidHandle>(file, access != HidAccess::QueryOnly, readEvent, wakeEvent);
 }
 
 std::string WindowsHidPlatform::port(const HidInterfaceInfo &device)
