@@ -80,7 +80,7 @@ build_qt() {
         -qt-zlib -qt-pcre -qt-libpng -qt-libjpeg -qt-freetype -qt-harfbuzz -qt-doubleconversion \
         -no-feature-sql -no-feature-network -no-feature-testlib -no-feature-xml \
         -no-feature-concurrent -no-feature-vulkan \
-        -no-feature-qmake \
+        -no-feature-qmake -no-feature-tabletevent \
         -- -G Ninja -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN" -DQT_USE_CCACHE=ON \
            -DQt6HostInfo_DIR=/usr/lib/$(gcc -dumpmachine)/cmake/Qt6HostInfo)
     cmake --build "$CACHE/qtbase-build" --parallel "$JOBS"
