@@ -138,7 +138,8 @@ deploy() {
     done
     # The DLLs every program and plugin imports, found in the Windows Qt and
     # the mingw runtime, until nothing new comes in; what is in none of them
-    # must be one of Windows' own (the Wine prefix's system32 lists them).
+    # must be one of Windows' own (the Wine prefix's system32 lists them, and
+    # the loader's API sets are no files).
     local runtime
     runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
     local search=("$qt/bin" "$runtime" /usr/x86_64-w64-mingw32/lib /usr/lib/gcc/x86_64-w64-mingw32/*-posix)
@@ -149,13 +150,15 @@ deploy() {
         for f in $(find "$bin" -name '*.exe' -o -name '*.dll'); do
             for dll in $(x86_64-w64-mingw32-objdump -p "$f" | sed -n 's/^\s*DLL Name: //p'); do
                 [ -f "$bin/$dll" ] && continue
+                # API sets: names the Windows loader resolves itself, never files.
+                case $dll in api-ms-win-*|ext-ms-win-*) continue ;; esac
                 local found=""
                 for d in "${search[@]}"; do
                     [ -f "$d/$dll" ] && { found="$d/$dll"; break; }
                 done
                 if [ -n "$found" ]; then
                     cp "$found" "$bin/" && changed=1
-                elif ! ls "$system32" | grep -qix "$dll"; then
+                elif [ -z "$(find "$system32" -maxdepth 1 -iname "$dll" -print -quit)" ]; then
                     missing="$missing $dll(${f##*/})"
                 fi
             done

@@ -44,6 +44,7 @@ QT_QPA_PLATFORM=offscreen \
 # them (scripts/build-windows.sh --core; the Wine prefix is made once, in
 # .cache/windows/wine, and Wine needs a UTF-8 locale for file names beyond
 # ASCII).
+cd ..
 ./scripts/build-windows.sh --core
 WINEPREFIX="$PWD/.cache/windows/wine" WINEDEBUG=-all LC_ALL=C.UTF-8 \
     ctest --test-dir build-windows-core --output-on-failure --parallel "$(nproc)" --timeout 600
