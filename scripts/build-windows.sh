@@ -198,6 +198,7 @@ package() {
 # run in the C locale; Wine's default user (en-US) would add AM and PM.
 wine_prefix() {
     if [ ! -f "$WINEPREFIX/.tolmar" ]; then
+        mkdir -p "$(dirname "$WINEPREFIX")" # Wine makes the prefix, not its parents
         /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1 || true
         /usr/lib/wine/wine64 reg add 'HKCU\Control Panel\International' /v sTimeFormat /d HH:mm:ss /f >/dev/null
         touch "$WINEPREFIX/.tolmar"
