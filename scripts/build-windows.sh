@@ -41,7 +41,7 @@ debian_source() {
     local package=$1 dir=$2
     [ -d "$CACHE/src/$dir" ] && return
     mkdir -p "$CACHE/src"
-    if ! apt-cache showsrc "$package" >/dev/null 2>&1 || [ -z "$(apt-cache showsrc "$package" 2>/dev/null)" ]; then
+    if [ -z "$(apt-cache showsrc "$package" 2>/dev/null)" ]; then
         . /etc/os-release
         echo "Types: deb-src
 URIs: http://deb.debian.org/debian

@@ -1,3 +1,4 @@
+#include "TempFolder.h"
 #include "platform/System.h"
 #include "platform/SystemFiles.h"
 
@@ -16,11 +17,8 @@ class SystemFilesTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        const auto *test = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = std::filesystem::temp_directory_path()
-            / ("tolmar-system-files-" + std::to_string(processId()) + "-" + test->name());
-        std::filesystem::remove_all(m_dir);
-        std::filesystem::create_directories(m_dir);
+        m_dir = filePath(test::makeTempFolder("tolmar-system-files-"));
+        ASSERT_FALSE(m_dir.empty());
     }
     void TearDown() override
     {
